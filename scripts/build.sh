@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# The main job: installs what is missing, builds every configuration (Linux,
+# Windows i386 and amd64) and lays the deliverables out under dist/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+
+jobs=$(nproc)
+for preset in native mingw-i686 mingw-x64; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build "build/$preset" -j "$jobs"
+done
+
+rm -rf dist
+mkdir -p dist/linux dist/i386 dist/amd64
+cp build/native/tools/lxcheck dist/linux/
+cp build/mingw-i686/tools/lxcheck.exe dist/i386/
+cp build/mingw-x64/tools/lxcheck.exe dist/amd64/
+echo "built: $(cd dist && find . -type f | sort | tr '\n' ' ')"

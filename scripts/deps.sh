@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a Debian 12 machine, once:
+# packages already present are not fetched again.
+set -euo pipefail
+
+packages=(
+  cmake make g++ clang libclang-rt-14-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  wine wine64 wine32:i386 xvfb
+  libpng-dev libjpeg-dev
+)
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "deps: run as root or install sudo" >&2; exit 1; }
+  sudo_cmd=(sudo)
+fi
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "deps: installing ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq \
+    "${missing[@]}" >/dev/null
+fi
