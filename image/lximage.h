@@ -284,6 +284,14 @@ class LXIMAGE_API LxImage {
   bool CreateFromRows(const BYTE* base, BYTE* const* rows, DWORD width, DWORD height,
                       DWORD bpp, DWORD bytesperline, bool flip);
   void Ghost(const LxImage* from);
+  // Makes the working image of a quarter or half turn: this image's settings
+  // and palette, the given size, an alpha channel when this image has one and,
+  // when asked, a selection mask when this image has one. False when any of
+  // it cannot be allocated.
+  bool MakeTurnTarget(LxImage& work, DWORD width, DWORD height, bool withSelection);
+  // GrayScale, or, when it cannot convert for lack of memory, false with the
+  // image exactly as it was (palette and transparent index included).
+  bool GrayScaleOrKeep();
   // Thresholds this 8-bit gray image into a new two-level image and moves it
   // in: against *level when it is given, else against mask's pixel indices.
   bool ThresholdInto(const BYTE* level, LxImage* mask);

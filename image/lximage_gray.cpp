@@ -74,11 +74,24 @@ bool LxImage::GrayScale() {
   return true;
 }
 
+bool LxImage::GrayScaleOrKeep() {
+  // A failed conversion of a 4-bit image has already put gray levels into
+  // the palette's blue bytes and the transparent index: put them back.
+  RGBQUAD saved[16];
+  const DWORD entries = header.biClrUsed <= 16 ? header.biClrUsed : 0;
+  if (entries) std::memcpy(saved, GetPalette(), entries * sizeof(RGBQUAD));
+  const int32_t savedTrans = info.transIndex;
+  if (GrayScale()) return true;
+  if (entries && GetPalette()) std::memcpy(GetPalette(), saved, entries * sizeof(RGBQUAD));
+  info.transIndex = savedTrans;
+  return false;
+}
+
 bool LxImage::Threshold(BYTE level) {
   if (!dib) return false;
   if (header.biBitCount == 1) return true;
   // Thresholding unconverted pixels would read colour bytes as gray levels.
-  if (!GrayScale()) return false;
+  if (!GrayScaleOrKeep()) return false;
   const BYTE levels[1] = {level};
   return ThresholdInto(levels, nullptr);
 }
@@ -93,7 +106,7 @@ bool LxImage::Threshold(LxImage* pThresholdMask) {
     SetLastErrorText("invalid ThresholdMask");
     return false;
   }
-  if (!GrayScale()) return false;
+  if (!GrayScaleOrKeep()) return false;
   return ThresholdInto(nullptr, pThresholdMask);
 }
 

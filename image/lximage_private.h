@@ -28,6 +28,29 @@ inline void PackAbove(const BYTE* gray, BYTE level, DWORD width, BYTE* out, DWOR
   if (effWidth > used) std::memset(out + used, 0, effWidth - used);
 }
 
+// As PackAbove, with the level repeating every four columns: column x is
+// compared with levels[x % 4].
+inline void PackAbovePattern(const BYTE* gray, const BYTE levels[4], DWORD width, BYTE* out,
+                             DWORD effWidth) {
+  const BYTE l0 = levels[0], l1 = levels[1], l2 = levels[2], l3 = levels[3];
+  const DWORD full = width / 8;
+  for (DWORD j = 0; j < full; ++j, gray += 8) {
+    out[j] = static_cast<BYTE>(((gray[0] > l0) << 7) | ((gray[1] > l1) << 6) |
+                               ((gray[2] > l2) << 5) | ((gray[3] > l3) << 4) |
+                               ((gray[4] > l0) << 3) | ((gray[5] > l1) << 2) |
+                               ((gray[6] > l2) << 1) | (gray[7] > l3));
+  }
+  DWORD used = full;
+  if (width & 7) {
+    BYTE b = 0;
+    for (DWORD k = 0; k < (width & 7); ++k) {
+      b = static_cast<BYTE>(b | ((gray[k] > levels[k & 3]) << (7 - k)));
+    }
+    out[used++] = b;
+  }
+  if (effWidth > used) std::memset(out + used, 0, effWidth - used);
+}
+
 }  // namespace lximage_detail
 
 #endif  // LORVEX_IMAGE_LXIMAGE_PRIVATE_H

@@ -4,6 +4,7 @@
 // same lines; the Wine checks compare them.
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "lximage.h"
 
@@ -74,5 +75,41 @@ int main() {
   RGBQUAD red = {0, 0, 255, 0};
   painted.Threshold2(100, true, red, false);
   Line("threshold2.digest", Digest(painted));
+
+  // Every halftone method, including numbers outside the table.
+  for (long method : {-1L, 0L, 1L, 2L, 3L, 4L, 5L, 6L, 7L, 8L, 100L}) {
+    LxImage halftone(colour);
+    halftone.Dither(method);
+    std::printf("dither.%ld.digest %lu\n", method, Digest(halftone));
+  }
+
+  // Every transform on every depth, on sizes that cross the 64-pixel tiles.
+  for (int bpp : {1, 4, 8, 24}) {
+    LxImage src(gray);
+    if (bpp == 1) src.Threshold(100);
+    if (bpp == 4) {
+      LxImage four(61, 37, 4, 0);
+      four.SetStdPalette();
+      for (long y = 0; y < 37; ++y)
+        for (long x = 0; x < 61; ++x) four.SetPixelIndex(x, y, static_cast<BYTE>((x * y) % 16));
+      src.Copy(four);
+    }
+    if (bpp == 24) src.Copy(colour);
+    LxImage big(src);
+    big.Crop(0, 0, 70, 100);  // clamps to the picture
+    const char* names[] = {"flip", "mirror", "rotate180", "left", "right", "crop"};
+    for (int op = 0; op < 6; ++op) {
+      LxImage t(src);
+      switch (op) {
+        case 0: t.Flip(); break;
+        case 1: t.Mirror(); break;
+        case 2: t.Rotate180(); break;
+        case 3: t.RotateLeft(); break;
+        case 4: t.RotateRight(); break;
+        default: t.Crop(5, 3, 50, 30); break;
+      }
+      std::printf("%s.%d.digest %lu\n", names[op], bpp, Digest(t));
+    }
+  }
   return 0;
 }

@@ -1,0 +1,43 @@
+// Benchmarks of gray conversion and threshold on the receipt band.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "receipt_band.h"
+
+namespace {
+
+void BM_Threshold(benchmark::State& state) {
+  std::vector<BYTE> band = MakeReceiptBand(kBandWidth, kBandHeight);
+  LxImage gray;
+  gray.CreateFromArray(band.data(), kBandWidth, kBandHeight, 8, kBandWidth, true);
+  for (auto _ : state) {
+    state.PauseTiming();
+    LxImage img(gray);
+    state.ResumeTiming();
+    img.Threshold(180);
+    benchmark::DoNotOptimize(img.GetBits(0));
+  }
+  SetPixelsProcessed(state);
+}
+BENCHMARK(BM_Threshold);
+
+void BM_GrayScale24(benchmark::State& state) {
+  std::vector<BYTE> band = MakeReceiptBand(kBandWidth, kBandHeight);
+  LxImage colour(kBandWidth, kBandHeight, 24, 0);
+  for (DWORD y = 0; y < kBandHeight; ++y) {
+    BYTE* row = colour.GetBits(y);
+    for (DWORD x = 0; x < kBandWidth; ++x) row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = band[y * kBandWidth + x];
+  }
+  for (auto _ : state) {
+    state.PauseTiming();
+    LxImage img(colour);
+    state.ResumeTiming();
+    img.GrayScale();
+    benchmark::DoNotOptimize(img.GetBits(0));
+  }
+  SetPixelsProcessed(state);
+}
+BENCHMARK(BM_GrayScale24);
+
+}  // namespace
