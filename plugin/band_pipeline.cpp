@@ -1,0 +1,235 @@
+// band_pipeline.cpp: one gray band to ESC/POS raster records.
+//
+// The road of a band: the host's rows become an 8-bit image (first row on
+// top) -> a quarter turn for landscape -> a half turn when asked -> with an
+// offset, the shift onto the white 576-dot line -> save-paper trimming of
+// white rows with a 5-row margin -> Threshold(180) or Dither(n) by the
+// halftone option -> rows read top first, inverted so that a set bit burns a
+// dot -> records of at most 24 rows, each with a 24-row feed, once per copy.
+#include "band_pipeline.h"
+
+#include <cstring>
+#include <limits>
+
+#include "escpos.h"
+#include "lxwin.h"
+
+namespace {
+
+constexpr int kSaveMargin = 5;        // white rows kept beside the print
+constexpr BYTE kThresholdLevel = 180;  // "HT_NONE"
+
+// atoi's reading of a number (leading white space, a sign, digits), with the
+// value saturated to 32 bits instead of overflowing.
+int64_t ReadNumber(const char* p) {
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  int64_t value = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    if (value <= std::numeric_limits<int32_t>::max()) value = value * 10 + (*p - '0');
+  }
+  return negative ? -value : value;
+}
+
+int32_t Saturate(int64_t v) {
+  if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+  if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(v);
+}
+
+// True when the first `width` bytes of a gray row are all white.
+bool RowIsWhite(const BYTE* row, DWORD width) {
+  for (DWORD x = 0; x < width; ++x) {
+    if (row[x] != 255) return false;
+  }
+  return true;
+}
+
+// Lays the band onto the white 576-dot line, F dots to the right (left when
+// negative). False when the shift cannot be made; `band` is then untouched.
+bool ShiftOntoLine(LxImage& band, int32_t dots, LxImage& work) {
+  const int64_t w = band.GetWidth();
+  const DWORD h = band.GetHeight();
+  if (w + dots <= 0 || h == 0 || dots >= kLineDots) return false;
+  if (!work.Create(kLineDots, h, 8, 0)) return false;
+  work.SetGrayPalette();
+  const int64_t d = dots > 0 ? dots : 0;
+  const int64_t s = dots < 0 ? -int64_t{dots} : 0;
+  const int64_t len = (w - s) < (kLineDots - d) ? (w - s) : (kLineDots - d);
+  for (DWORD r = 0; r < h; ++r) {
+    BYTE* line = work.GetBits(r);
+    std::memset(line, 255, kLineDots);
+    std::memcpy(line + d, band.GetBits(r) + s, static_cast<size_t>(len));
+  }
+  return true;
+}
+
+// Crops the white rows off the top and/or bottom of a gray image, keeping a
+// margin of 5 rows; rows count from the top of the picture.
+void SavePaper(LxImage& work, int mode) {
+  const DWORD W = work.GetWidth();
+  const DWORD H = work.GetHeight();
+  DWORD top = 0;
+  DWORD bottom = H;
+  if (mode == kSaveTop || mode == kSaveTopAndBottom) {
+    top = H;
+    for (DWORD t = 0; t < H; ++t) {
+      if (!RowIsWhite(work.GetBits(H - 1 - t), W)) {
+        top = t;
+        break;
+      }
+    }
+  }
+  if (mode == kSaveBottom || mode == kSaveTopAndBottom) {
+    for (DWORD r = 0; r < H; ++r) {
+      if (!RowIsWhite(work.GetBits(r), W)) {
+        bottom = (H - 1 - r) + 2;  // one row past the exclusive bound
+        break;
+      }
+    }
+  }
+  if (top > kSaveMargin) top -= kSaveMargin;
+  if (bottom + kSaveMargin < H) bottom += kSaveMargin;
+  // A rectangle that keeps every row would only copy the image.
+  if (top < bottom && (top > 0 || bottom < H)) {
+    work.Crop(0, static_cast<long>(top), static_cast<long>(W), static_cast<long>(bottom));
+  }
+}
+
+// Copies stored row `row` of the two-level image into a record row of P
+// bytes: inverted so that a set bit is a dot, bits past the last pixel and
+// the padding cleared.
+void PackRow(LxImage& work, DWORD row, DWORD width, DWORD P, BYTE* out) {
+  const BYTE* src = work.GetBits(row);
+  const DWORD k = (width + 7) / 8;
+  for (DWORD b = 0; b < k; ++b) out[b] = static_cast<BYTE>(~src[b]);
+  if (width % 8) out[k - 1] = static_cast<BYTE>(out[k - 1] & ~(0xFF >> (width % 8)));
+  if (P > k) std::memset(out + k, 0, P - k);
+}
+
+struct LocalBuffer {
+  explicit LocalBuffer(size_t size) : data(size ? static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, size)) : nullptr) {}
+  ~LocalBuffer() {
+    if (data) LocalFree(data);
+  }
+  LocalBuffer(const LocalBuffer&) = delete;
+  LocalBuffer& operator=(const LocalBuffer&) = delete;
+  BYTE* data;
+};
+
+}  // namespace
+
+int32_t ParseHorizontalOffset(const char* text) {
+  if (!text) return 0;
+  if (const char* p = std::strchr(text, 'P')) return Saturate(ReadNumber(p + 1));
+  if (const char* m = std::strchr(text, 'M')) return Saturate(-ReadNumber(m + 1));
+  return 0;
+}
+
+bool ParseTranslate180(const char* text) { return text && std::strcmp(text, "TRANS_180") == 0; }
+
+int ParseSavePaperMode(const char* text) {
+  if (!text) return kSaveNone;
+  if (std::strcmp(text, "SavePaper_Top") == 0) return kSaveTop;
+  if (std::strcmp(text, "SavePaper_Bottom") == 0) return kSaveBottom;
+  if (std::strcmp(text, "SavePaper_TopAndBottom") == 0) return kSaveTopAndBottom;
+  return kSaveNone;
+}
+
+int32_t OffsetDots(int32_t n) { return static_cast<int32_t>((int64_t{8} * n) / 10); }
+
+Halftone HalftoneFor(const char* name) {
+  static const struct {
+    const char* name;
+    Halftone halftone;
+  } kTable[] = {
+      {"HT_NONE", {true, 0}},          {"HT_Ordered", {false, 1}},
+      {"HT_Burkes", {false, 2}},       {"HT_Stucki", {false, 3}},
+      {"HT_FloydSteinberg", {false, 0}}, {"HT_Jarvis-Judice-Ninke", {false, 4}},
+      {"HT_Sierra", {false, 5}},       {"HT_StevensonArce", {false, 6}},
+  };
+  if (name) {
+    for (const auto& entry : kTable) {
+      if (std::strcmp(name, entry.name) == 0) return entry.halftone;
+    }
+  }
+  return {true, 0};
+}
+
+BandOutcome PrepareBand(const BandInput& band, const BandJob& job, LxImage& work) {
+  // A band with no rows or columns, or rows shorter than its width, has
+  // nothing the printer could be sent.
+  if (!band.rows || band.width == 0 || band.height == 0 || band.rowBytes < band.width) {
+    return BandOutcome::kNoBand;
+  }
+
+  LxImage image;
+  if (!image.CreateFromArray(const_cast<BYTE*>(band.rows), band.width, band.height, 8,
+                             band.rowBytes, true)) {
+    return BandOutcome::kNoMemory;
+  }
+  if (job.landscape) image.RotateLeft();
+  if (job.settings.halfTurn) image.Rotate180();
+
+  // With an offset the band goes onto the 576-dot line; without one, or when
+  // it cannot be shifted, it goes on at its own width.
+  if (job.settings.offsetNumber == 0 ||
+      !ShiftOntoLine(image, OffsetDots(job.settings.offsetNumber), work)) {
+    work.Transfer(image);
+  }
+
+  if (job.settings.savePaper != kSaveNone) SavePaper(work, job.settings.savePaper);
+
+  const Halftone halftone = HalftoneFor(job.halftone);
+  if (halftone.threshold) {
+    work.Threshold(kThresholdLevel);
+  } else {
+    work.Dither(halftone.method);
+  }
+  // Gray rows must never reach the printer as raster data.
+  if (!work.IsValid() || work.GetBpp() != 1) return BandOutcome::kNoMemory;
+  return BandOutcome::kSent;
+}
+
+BandOutcome EmitBand(LxImage& work, const BandJob& job, SpoolSink& sink) {
+  const DWORD width = work.GetWidth();
+  const DWORD height = work.GetHeight();
+  const DWORD P = work.GetEffWidth();
+  if (!work.IsValid() || work.GetBpp() != 1) return BandOutcome::kNoMemory;
+  if (P > escpos::kMaxRasterRowBytes) return BandOutcome::kTooWide;
+
+  const DWORD fullSlices = height / kSliceRows;
+  const DWORD shortRows = height % kSliceRows;
+  const size_t fullSize = escpos::kRasterHeaderSize + size_t{kSliceRows} * P + escpos::kFeedSize;
+  const size_t shortSize = escpos::kRasterHeaderSize + size_t{shortRows} * P + escpos::kFeedSize;
+  LocalBuffer full(fullSlices ? fullSize : 0);
+  LocalBuffer last(shortRows ? shortSize : 0);
+  if ((fullSlices && !full.data) || (shortRows && !last.data)) return BandOutcome::kNoMemory;
+
+  // Rows go out top first: the image stores them bottom up.
+  auto writeSlice = [&](BYTE* record, size_t size, DWORD firstRow, DWORD rows) {
+    escpos::PutRasterHeader(record, P, rows);
+    BYTE* out = record + escpos::kRasterHeaderSize;
+    for (DWORD r = 0; r < rows; ++r, out += P) PackRow(work, height - 1 - (firstRow + r), width, P, out);
+    escpos::PutFeed(out, static_cast<BYTE>(kSliceRows));
+    sink.Write(record, static_cast<DWORD>(size));
+  };
+
+  const int copies = job.banding && job.copies > 1 ? job.copies : 1;
+  for (int i = 0; i < copies; ++i) {
+    for (DWORD j = 0; j < fullSlices; ++j) writeSlice(full.data, fullSize, j * kSliceRows, kSliceRows);
+    if (shortRows) writeSlice(last.data, shortSize, fullSlices * kSliceRows, shortRows);
+    if (job.banding && i < job.copies - 1) {
+      sink.Write(escpos::kFeedAndCut, sizeof(escpos::kFeedAndCut));
+    }
+  }
+  return BandOutcome::kSent;
+}
+
+BandOutcome RenderBand(const BandInput& band, const BandJob& job, SpoolSink& sink) {
+  LxImage work;
+  const BandOutcome prepared = PrepareBand(band, job, work);
+  if (prepared != BandOutcome::kSent) return prepared;
+  return EmitBand(work, job, sink);
+}

@@ -1,0 +1,90 @@
+// band_pipeline.h: one gray band from the raster host to ESC/POS records.
+//
+// The pure core of the plug-in's band processing: the band, the job's
+// settings and the copy count go in, spool writes come out. Nothing here
+// talks to the host; band_host.h unpacks the host's arguments and hands the
+// writes on.
+#ifndef LORVEX_PLUGIN_BAND_PIPELINE_H
+#define LORVEX_PLUGIN_BAND_PIPELINE_H
+
+#include <cstdint>
+
+#include "lximage.h"
+
+// The 80 mm line: a shifted band is laid onto a white line this wide.
+constexpr int32_t kLineDots = 576;
+// Rows per raster record, and the feed that follows every record.
+constexpr uint32_t kSliceRows = 24;
+
+// Save-paper modes: which white rows a band loses.
+enum SavePaperMode : int { kSaveNone = 0, kSaveTop = 1, kSaveBottom = 2, kSaveTopAndBottom = 3 };
+
+// The job's settings, read afresh for every band.
+struct BandSettings {
+  int32_t offsetNumber = 0;  // "HorizontalOffset": P12 gives 12, M12 gives -12
+  bool halfTurn = false;     // "Translate180" is "TRANS_180"
+  int savePaper = kSaveNone; // "SavePaperMode"
+};
+
+// Option texts to settings. Null reads as an empty text.
+//  - offset: the number after the first "P", else minus the number after the
+//    first "M", else 0; the number is read as atoi does, saturated to 32 bits.
+int32_t ParseHorizontalOffset(const char* text);
+bool ParseTranslate180(const char* text);
+int ParseSavePaperMode(const char* text);
+// The offset in dots, 8n/10 truncated toward zero.
+int32_t OffsetDots(int32_t n);
+
+// How a halftone option name is applied: Threshold(180), or Dither(method).
+// Unknown names, and none, take the threshold, so that the printer never
+// receives 8-bit rows as raster data.
+struct Halftone {
+  bool threshold;
+  long method;
+};
+Halftone HalftoneFor(const char* name);
+
+// The host's band: `height` rows of 8-bit gray (255 white), first row first,
+// `rowBytes` apart, each holding at least `width` pixels.
+struct BandInput {
+  const BYTE* rows;
+  DWORD width;
+  DWORD height;
+  DWORD rowBytes;
+};
+
+struct BandJob {
+  BandSettings settings;
+  const char* halftone;  // option name, may be null
+  bool landscape;        // the public devmode asks for landscape
+  bool banding;          // the host renders the page in bands: copies and cuts
+  int copies;            // the process-wide copy count
+};
+
+// Receives the spool writes of a band, in order.
+class SpoolSink {
+ public:
+  virtual ~SpoolSink() = default;
+  virtual void Write(const BYTE* data, DWORD size) = 0;
+};
+
+enum class BandOutcome {
+  kSent,       // every record written
+  kNoBand,     // no rows, no columns, rows shorter than the width: nothing written
+  kNoMemory,   // an image or record buffer could not be had: nothing written
+  kTooWide,    // rows wider than a raster record can say: nothing written
+};
+
+// Turns, shifts, trims and halftones the band into `work`, a 1-bit image in
+// stored row order whose set bits are white. kSent when `work` holds it.
+BandOutcome PrepareBand(const BandInput& band, const BandJob& job, LxImage& work);
+
+// Writes a prepared band: raster records of at most 24 rows each followed by
+// a 24-row feed, once per copy when banding, with a cut between copies. All
+// record memory is had before the first write.
+BandOutcome EmitBand(LxImage& work, const BandJob& job, SpoolSink& sink);
+
+// PrepareBand, then EmitBand.
+BandOutcome RenderBand(const BandInput& band, const BandJob& job, SpoolSink& sink);
+
+#endif  // LORVEX_PLUGIN_BAND_PIPELINE_H

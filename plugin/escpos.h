@@ -1,0 +1,46 @@
+// escpos.h: the ESC/POS commands the plug-in sends, as named bytes and small
+// builders.
+#ifndef LORVEX_PLUGIN_ESCPOS_H
+#define LORVEX_PLUGIN_ESCPOS_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "lxtypes.h"
+
+namespace escpos {
+
+constexpr BYTE kGS = 0x1D;
+constexpr BYTE kESC = 0x1B;
+
+// GS v 0 m xL xH yL yH: print the raster bit image that follows, yL + 256 yH
+// rows of xL + 256 xH bytes, a set bit burning a dot, the leftmost dot in the
+// most significant bit. m = 0: normal size. It does not advance the paper.
+constexpr size_t kRasterHeaderSize = 8;
+constexpr uint32_t kMaxRasterRowBytes = 0xFFFF;
+inline void PutRasterHeader(BYTE* out, uint32_t rowBytes, uint32_t rows) {
+  out[0] = kGS;
+  out[1] = 'v';
+  out[2] = '0';
+  out[3] = 0x00;                                      // m: normal size
+  out[4] = static_cast<BYTE>(rowBytes & 0xFF);        // xL
+  out[5] = static_cast<BYTE>((rowBytes >> 8) & 0xFF); // xH
+  out[6] = static_cast<BYTE>(rows & 0xFF);            // yL
+  out[7] = static_cast<BYTE>((rows >> 8) & 0xFF);     // yH
+}
+
+// ESC J n: print the buffer and feed the paper n dot rows.
+constexpr size_t kFeedSize = 3;
+inline void PutFeed(BYTE* out, BYTE dots) {
+  out[0] = kESC;
+  out[1] = 'J';
+  out[2] = dots;
+}
+
+// GS V m n with m = 66: feed the paper to the cutting position plus n dot
+// rows (n = 0), then cut.
+constexpr BYTE kFeedAndCut[4] = {kGS, 'V', 66, 0};
+
+}  // namespace escpos
+
+#endif  // LORVEX_PLUGIN_ESCPOS_H

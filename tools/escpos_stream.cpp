@@ -1,0 +1,145 @@
+// escpos_stream.cpp: strict decoding of the plug-in's ESC/POS stream and the
+// paper model of the preview.
+#include "escpos_stream.h"
+
+#include <cstdio>
+
+#include <stb_image_write.h>
+
+namespace {
+
+constexpr uint8_t kGS = 0x1D;
+constexpr uint8_t kESC = 0x1B;
+constexpr uint32_t kMaxSliceRows = 24;
+constexpr uint32_t kSliceFeed = 24;
+
+std::string Hex(uint8_t b) {
+  char text[8];
+  std::snprintf(text, sizeof(text), "0x%02X", b);
+  return text;
+}
+
+}  // namespace
+
+DecodedStream DecodeStream(const uint8_t* data, size_t size) {
+  DecodedStream out;
+  auto fail = [&](size_t at, std::string why) {
+    out.ok = false;
+    out.error = std::move(why);
+    out.errorOffset = at;
+    return out;
+  };
+
+  size_t at = 0;
+  while (at < size) {
+    if (data[at] != kGS) return fail(at, "expected GS (0x1D), found " + Hex(data[at]));
+    if (at + 1 >= size) return fail(at, "stream ends inside a command");
+    const uint8_t command = data[at + 1];
+    if (command == 'V') {
+      if (at + 4 > size) return fail(at, "stream ends inside GS V");
+      if (data[at + 2] != 66 || data[at + 3] != 0) {
+        return fail(at + 2, "GS V with m=" + std::to_string(data[at + 2]) + " n=" +
+                                std::to_string(data[at + 3]) + ", expected m=66 n=0");
+      }
+      if (out.items.empty() || out.items.back().kind == StreamItem::kCut) {
+        return fail(at, "a cut with no print before it");
+      }
+      StreamItem cut;
+      cut.kind = StreamItem::kCut;
+      cut.offset = at;
+      out.items.push_back(std::move(cut));
+      at += 4;
+      continue;
+    }
+    if (command != 'v') return fail(at + 1, "unknown GS command " + Hex(command));
+    if (at + 8 > size) return fail(at, "stream ends inside a GS v 0 header");
+    if (data[at + 2] != '0') return fail(at + 2, "GS v followed by " + Hex(data[at + 2]) + ", expected '0'");
+    if (data[at + 3] != 0) return fail(at + 3, "GS v 0 mode " + std::to_string(data[at + 3]) + ", expected 0");
+    const uint32_t rowBytes = data[at + 4] | (uint32_t{data[at + 5]} << 8);
+    const uint32_t rows = data[at + 6] | (uint32_t{data[at + 7]} << 8);
+    if (rowBytes == 0) return fail(at + 4, "raster record of 0 bytes per row");
+    if (rows == 0 || rows > kMaxSliceRows) {
+      return fail(at + 6, "raster record of " + std::to_string(rows) + " rows, expected 1 to 24");
+    }
+    const size_t bitsAt = at + 8;
+    const size_t bitsSize = size_t{rowBytes} * rows;
+    if (bitsSize > size - bitsAt) return fail(at, "raster record runs past the end of the stream");
+    const size_t feedAt = bitsAt + bitsSize;
+    if (feedAt + 3 > size || data[feedAt] != kESC || data[feedAt + 1] != 'J') {
+      return fail(feedAt, "raster record not followed by ESC J");
+    }
+    if (data[feedAt + 2] != kSliceFeed) {
+      return fail(feedAt + 2, "feed of " + std::to_string(data[feedAt + 2]) + " after a slice, expected 24");
+    }
+    StreamItem raster;
+    raster.kind = StreamItem::kRaster;
+    raster.offset = at;
+    raster.rowBytes = rowBytes;
+    raster.rows = rows;
+    raster.feed = data[feedAt + 2];
+    raster.bits.assign(data + bitsAt, data + feedAt);
+    out.items.push_back(std::move(raster));
+    at = feedAt + 3;
+  }
+  if (!out.items.empty() && out.items.back().kind == StreamItem::kCut) {
+    return fail(out.items.back().offset, "a cut after the last copy");
+  }
+  out.ok = true;
+  return out;
+}
+
+Paper LayOut(const DecodedStream& stream) {
+  Paper paper;
+  uint32_t length = 0;
+  for (const StreamItem& item : stream.items) {
+    if (item.kind != StreamItem::kRaster) continue;
+    if (item.rowBytes * 8 > paper.width) paper.width = item.rowBytes * 8;
+    const uint32_t end = length + (item.rows > item.feed ? item.rows : item.feed);
+    length += item.feed;
+    if (end > paper.height) paper.height = end;
+  }
+  paper.dots.assign(size_t{paper.width} * paper.height, 0);
+
+  uint32_t y = 0;
+  for (const StreamItem& item : stream.items) {
+    if (item.kind == StreamItem::kCut) {
+      paper.cuts.push_back(y);
+      continue;
+    }
+    for (uint32_t r = 0; r < item.rows; ++r) {
+      const uint8_t* row = item.bits.data() + size_t{r} * item.rowBytes;
+      uint8_t* dots = paper.dots.data() + size_t{y + r} * paper.width;
+      for (uint32_t x = 0; x < item.rowBytes * 8; ++x) dots[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+    }
+    y += item.feed;
+  }
+  return paper;
+}
+
+bool WritePaperPng(const Paper& paper, const char* path) {
+  const uint32_t width = paper.width ? paper.width : 1;
+  const uint32_t height = paper.height ? paper.height : 1;
+  std::vector<uint8_t> rgb(size_t{width} * height * 3, 255);
+  for (uint32_t y = 0; y < paper.height; ++y) {
+    for (uint32_t x = 0; x < paper.width; ++x) {
+      if (paper.dots[size_t{y} * paper.width + x]) {
+        uint8_t* p = &rgb[(size_t{y} * width + x) * 3];
+        p[0] = p[1] = p[2] = 0;
+      }
+    }
+  }
+  for (uint32_t cut : paper.cuts) {
+    for (uint32_t dy = 0; dy < 2; ++dy) {
+      const uint32_t y = cut + dy < height ? cut + dy : height - 1;
+      for (uint32_t x = 0; x < width; ++x) {
+        if ((x / 8) % 2) continue;  // dashes of 8 dots
+        uint8_t* p = &rgb[(size_t{y} * width + x) * 3];
+        p[0] = 220;
+        p[1] = 0;
+        p[2] = 0;
+      }
+    }
+  }
+  return stbi_write_png(path, static_cast<int>(width), static_cast<int>(height), 3, rgb.data(),
+                        static_cast<int>(width * 3)) != 0;
+}

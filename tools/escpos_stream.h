@@ -1,0 +1,58 @@
+// escpos_stream.h: a strict reader of the byte streams the plug-in writes,
+// and a model of the paper that a printer makes of them.
+//
+// The stream is a sequence of
+//   raster records  GS v 0 0 xL xH yL yH, yL rows of xL + 256 xH bytes,
+//                   then ESC J 24 at once
+//   cuts            GS V 66 0
+// and nothing else. Any other byte, a record that claims more rows than a
+// slice holds or more bytes than the stream has, a record without its feed,
+// or a feed other than 24 is reported with its offset.
+//
+// The paper model: GS v 0 prints its rows from the current paper position
+// and does not move the paper by itself; ESC J n moves the paper n dot rows;
+// GS V 66 0 cuts at the current position (the printer's own feed to its
+// cutter is not drawn).
+#ifndef LORVEX_TOOLS_ESCPOS_STREAM_H
+#define LORVEX_TOOLS_ESCPOS_STREAM_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct StreamItem {
+  enum Kind { kRaster, kCut } kind;
+  size_t offset;             // where the item starts in the stream
+  uint32_t rowBytes = 0;     // raster: bytes per row
+  uint32_t rows = 0;         // raster: rows in the slice
+  uint32_t feed = 0;         // raster: dot rows the feed after it moves
+  std::vector<uint8_t> bits; // raster: rows x rowBytes, first row first
+};
+
+struct DecodedStream {
+  bool ok = false;
+  std::string error;         // what was wrong, when not ok
+  size_t errorOffset = 0;    // where
+  std::vector<StreamItem> items;
+};
+
+// Reads the whole stream; stops at the first thing out of place.
+DecodedStream DecodeStream(const uint8_t* data, size_t size);
+
+// What the printer makes of the stream: a sheet `width` dots wide (the widest
+// row) with a dot where a bit was set, and the rows where it was cut.
+struct Paper {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  std::vector<uint8_t> dots;     // width x height, 1 = burnt
+  std::vector<uint32_t> cuts;    // paper rows where a cut falls
+};
+
+Paper LayOut(const DecodedStream& stream);
+
+// Writes the paper as an RGB PNG: white paper, black dots, cuts as a dashed
+// red line across. False when the file cannot be written.
+bool WritePaperPng(const Paper& paper, const char* path);
+
+#endif  // LORVEX_TOOLS_ESCPOS_STREAM_H
