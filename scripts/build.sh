@@ -13,7 +13,17 @@ done
 
 rm -rf dist
 mkdir -p dist/linux dist/i386 dist/amd64
-cp build/native/tools/lxcheck dist/linux/
+cp build/native/tools/{lorvex-print,lorvex-preview,lxcheck} dist/linux/
 cp build/mingw-i686/tools/lxcheck.exe dist/i386/
 cp build/mingw-x64/tools/lxcheck.exe dist/amd64/
 echo "built: $(cd dist && find . -type f | sort | tr '\n' ' ')"
+
+# The sample receipt through every halftone option: the byte stream the
+# printer would get, and a picture of what it would print.
+mkdir -p out
+for halftone in HT_NONE HT_Ordered HT_Burkes HT_Stucki HT_FloydSteinberg \
+                HT_Jarvis-Judice-Ninke HT_Sierra HT_StevensonArce; do
+  dist/linux/lorvex-print --quiet --halftone "$halftone" \
+    --output "out/receipt-$halftone.bin" --preview "out/receipt-$halftone.png" samples/receipt.png
+done
+echo "printed: samples/receipt.png with every halftone into out/ (.bin streams, .png previews)"

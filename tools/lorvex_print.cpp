@@ -1,0 +1,262 @@
+// lorvex-print: prints an image through the plug-in's band processing, the
+// way the platform's raster driver drives it, and shows what the printer
+// will print.
+//
+//   lorvex-print [options] IMAGE
+//
+// The image (PNG, JPEG, BMP, PGM/PPM) becomes 8-bit gray on white, is scaled
+// down to the 576-dot line when wider (landscape: when taller), cut into
+// bands and sent band by band; the ESC/POS stream goes to a file, standard
+// output or a printer device such as /dev/usb/lp0.
+#include <getopt.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <stb_image.h>
+#include <stb_image_resize.h>
+
+#include "escpos_stream.h"
+#include "print_host.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: lorvex-print [options] IMAGE\n"
+    "  -o, --output PATH        write the ESC/POS stream to PATH ('-' for standard output),\n"
+    "                           a file or a printer device such as /dev/usb/lp0\n"
+    "      --preview PNG        draw what the printer prints into PNG\n"
+    "      --halftone NAME      HT_NONE (default), HT_Ordered, HT_Burkes, HT_Stucki,\n"
+    "                           HT_FloydSteinberg, HT_Jarvis-Judice-Ninke, HT_Sierra,\n"
+    "                           HT_StevensonArce\n"
+    "      --offset TEXT        horizontal offset option, e.g. P12 (right) or M12 (left)\n"
+    "      --translate TEXT     TRANS_180 prints upside down\n"
+    "      --save-paper TEXT    SavePaper_Top, SavePaper_Bottom or SavePaper_TopAndBottom\n"
+    "      --landscape          print the image turned a quarter\n"
+    "      --copies N           copies (with --banding), 1 to 999\n"
+    "      --banding            the host renders in bands: copies and cuts between them\n"
+    "      --band-height N      rows per band, 1 to 4096 (default 240); the paper moves 24\n"
+    "                           rows after every slice, so heights that are not a\n"
+    "                           multiple of 24 leave white gaps\n"
+    "      --no-scale           never scale the image down\n"
+    "  -q, --quiet              no progress bar\n"
+    "  -h, --help               this text\n";
+
+const char* const kHalftones[] = {"HT_NONE",   "HT_Ordered",        "HT_Burkes",
+                                  "HT_Stucki", "HT_FloydSteinberg", "HT_Jarvis-Judice-Ninke",
+                                  "HT_Sierra", "HT_StevensonArce"};
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "lorvex-print: %s\n", message.c_str());
+  return 2;
+}
+
+bool ParseCount(const char* text, long lo, long hi, long* out) {
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text, &end, 10);
+  if (errno || end == text || *end || v < lo || v > hi) return false;
+  *out = v;
+  return true;
+}
+
+struct GrayImage {
+  int width = 0;
+  int height = 0;
+  std::vector<BYTE> pixels;  // top row first, width bytes a row
+};
+
+// Decodes any image stb reads and lays it on white paper as 8-bit gray.
+bool LoadGray(const char* path, GrayImage* out, std::string* why) {
+  int w = 0, h = 0, channels = 0;
+  stbi_uc* rgba = stbi_load(path, &w, &h, &channels, 4);
+  if (!rgba) {
+    *why = stbi_failure_reason() ? stbi_failure_reason() : "unknown format";
+    return false;
+  }
+  out->width = w;
+  out->height = h;
+  out->pixels.resize(static_cast<size_t>(w) * h);
+  for (size_t i = 0; i < out->pixels.size(); ++i) {
+    const stbi_uc* p = rgba + 4 * i;
+    const unsigned a = p[3];
+    // Over white: c' = c * a + 255 * (1 - a).
+    const BYTE r = static_cast<BYTE>((p[0] * a + 255 * (255 - a) + 127) / 255);
+    const BYTE g = static_cast<BYTE>((p[1] * a + 255 * (255 - a) + 127) / 255);
+    const BYTE b = static_cast<BYTE>((p[2] * a + 255 * (255 - a) + 127) / 255);
+    out->pixels[i] = LxGrayLevel(r, g, b);
+  }
+  stbi_image_free(rgba);
+  return true;
+}
+
+bool Scale(GrayImage* img, int width, int height) {
+  std::vector<BYTE> scaled(static_cast<size_t>(width) * height);
+  if (!stbir_resize_uint8(img->pixels.data(), img->width, img->height, 0, scaled.data(), width,
+                          height, 0, 1)) {
+    return false;
+  }
+  img->pixels.swap(scaled);
+  img->width = width;
+  img->height = height;
+  return true;
+}
+
+void Progress(bool show, size_t done, size_t total) {
+  if (!show) return;
+  const int width = 30;
+  const int filled = static_cast<int>(done * width / total);
+  std::fprintf(stderr, "\rlorvex-print: [%.*s%*s] %3zu%%", filled,
+               "##############################", width - filled, "", done * 100 / total);
+  if (done == total) std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  enum { kPreview = 256, kHalftone, kOffset, kTranslate, kSavePaper, kLandscape, kCopies,
+         kBanding, kBandHeight, kNoScale };
+  const option options[] = {
+      {"output", required_argument, nullptr, 'o'},   {"preview", required_argument, nullptr, kPreview},
+      {"halftone", required_argument, nullptr, kHalftone},
+      {"offset", required_argument, nullptr, kOffset},
+      {"translate", required_argument, nullptr, kTranslate},
+      {"save-paper", required_argument, nullptr, kSavePaper},
+      {"landscape", no_argument, nullptr, kLandscape},
+      {"copies", required_argument, nullptr, kCopies},
+      {"banding", no_argument, nullptr, kBanding},
+      {"band-height", required_argument, nullptr, kBandHeight},
+      {"no-scale", no_argument, nullptr, kNoScale},
+      {"quiet", no_argument, nullptr, 'q'},
+      {"help", no_argument, nullptr, 'h'},
+      {nullptr, 0, nullptr, 0}};
+
+  PrintJob job;
+  std::string output, preview;
+  long copies = 1, bandHeight = 240;
+  bool scale = true, quiet = false;
+  int c;
+  opterr = 0;
+  while ((c = getopt_long(argc, argv, "o:qh", options, nullptr)) != -1) {
+    switch (c) {
+      case 'o': output = optarg; break;
+      case kPreview: preview = optarg; break;
+      case kHalftone: {
+        bool known = false;
+        for (const char* name : kHalftones) known = known || std::strcmp(name, optarg) == 0;
+        if (!known) return Fail(std::string("unknown halftone '") + optarg + "'\n" + kUsage);
+        job.halftone = optarg;
+        break;
+      }
+      case kOffset: job.settings["HorizontalOffset"] = optarg; break;
+      case kTranslate: job.settings["Translate180"] = optarg; break;
+      case kSavePaper: job.settings["SavePaperMode"] = optarg; break;
+      case kLandscape: job.landscape = true; break;
+      case kCopies:
+        if (!ParseCount(optarg, 1, 999, &copies)) return Fail("--copies takes a number from 1 to 999");
+        break;
+      case kBanding: job.banding = true; break;
+      case kBandHeight:
+        if (!ParseCount(optarg, 1, 4096, &bandHeight)) {
+          return Fail("--band-height takes a number from 1 to 4096");
+        }
+        break;
+      case kNoScale: scale = false; break;
+      case 'q': quiet = true; break;
+      case 'h': std::fputs(kUsage, stdout); return 0;
+      default:
+        return Fail(std::string("unknown or incomplete option '") + argv[optind - 1] + "'\n" + kUsage);
+    }
+  }
+  if (optind + 1 != argc) return Fail(std::string("name one image to print\n") + kUsage);
+  if (output.empty() && preview.empty()) return Fail("nothing to do: give --output and/or --preview");
+  if (output == "-" && isatty(STDOUT_FILENO)) {
+    return Fail("will not write printer commands to a terminal; redirect standard output");
+  }
+
+  const char* path = argv[optind];
+  GrayImage image;
+  std::string why;
+  if (!LoadGray(path, &image, &why)) return Fail(std::string("cannot read image '") + path + "': " + why);
+
+  // The printed width is the image's width, or its height when turned.
+  const int across = job.landscape ? image.height : image.width;
+  const int along = job.landscape ? image.width : image.height;
+  if (scale && across > kLineDots) {
+    const int newAlong = static_cast<int>((static_cast<long long>(along) * kLineDots + across / 2) / across);
+    const bool ok = job.landscape ? Scale(&image, newAlong > 0 ? newAlong : 1, kLineDots)
+                                  : Scale(&image, kLineDots, newAlong > 0 ? newAlong : 1);
+    if (!ok) return Fail("cannot scale the image");
+  }
+
+  // The copy count, as the driver's EnablePDEV sets it for the job.
+  g_nCopies = static_cast<int16_t>(copies);
+  PrintHost host(job);
+
+  // Portrait bands are runs of rows; landscape bands are runs of columns,
+  // from the right edge, which the quarter turn brings to the top.
+  const int span = job.landscape ? image.width : image.height;
+  const size_t bands = (static_cast<size_t>(span) + bandHeight - 1) / bandHeight;
+  const bool showProgress = !quiet && isatty(STDERR_FILENO) && bands > 4;
+  std::vector<BYTE> band;
+  for (size_t i = 0; i < bands; ++i) {
+    const int first = static_cast<int>(i * bandHeight);
+    const int count = first + bandHeight <= span ? static_cast<int>(bandHeight) : span - first;
+    DWORD width, height, rowBytes;
+    if (!job.landscape) {
+      width = static_cast<DWORD>(image.width);
+      height = static_cast<DWORD>(count);
+      rowBytes = (width + 3) / 4 * 4;  // rows padded as in a DIB
+      band.assign(size_t{rowBytes} * height, 255);
+      for (DWORD r = 0; r < height; ++r) {
+        std::memcpy(&band[r * rowBytes], &image.pixels[static_cast<size_t>(first + r) * image.width], width);
+      }
+    } else {
+      const int right = image.width - first;  // exclusive
+      width = static_cast<DWORD>(count);
+      height = static_cast<DWORD>(image.height);
+      rowBytes = (width + 3) / 4 * 4;
+      band.assign(size_t{rowBytes} * height, 255);
+      for (DWORD r = 0; r < height; ++r) {
+        std::memcpy(&band[r * rowBytes], &image.pixels[static_cast<size_t>(r) * image.width + (right - count)],
+                    width);
+      }
+    }
+    const HRESULT hr = host.SendBand(band.data(), width, height, rowBytes);
+    if (FAILED(hr)) {
+      char code[16];
+      std::snprintf(code, sizeof(code), "0x%08X", static_cast<unsigned>(hr));
+      return Fail("band " + std::to_string(i) + " was refused (" + code + ")");
+    }
+    Progress(showProgress, i + 1, bands);
+  }
+
+  const std::vector<BYTE>& stream = host.stream();
+  if (!output.empty()) {
+    FILE* out = output == "-" ? stdout : std::fopen(output.c_str(), "wb");
+    if (!out) return Fail("cannot open '" + output + "': " + std::strerror(errno));
+    const bool written = std::fwrite(stream.data(), 1, stream.size(), out) == stream.size();
+    const bool closed = out == stdout ? std::fflush(out) == 0 : std::fclose(out) == 0;
+    if (!written || !closed) return Fail("cannot write '" + output + "': " + std::strerror(errno));
+  }
+  if (!preview.empty()) {
+    const DecodedStream decoded = DecodeStream(stream.data(), stream.size());
+    if (!decoded.ok) {
+      return Fail("the stream does not decode at offset " + std::to_string(decoded.errorOffset) + ": " +
+                  decoded.error);
+    }
+    if (!WritePaperPng(LayOut(decoded), preview.c_str())) return Fail("cannot write '" + preview + "'");
+  }
+  if (!quiet) {
+    std::fprintf(stderr, "lorvex-print: %s: %zu bands, %zu bytes%s%s\n", path, bands, stream.size(),
+                 output.empty() ? "" : (" to " + output).c_str(),
+                 preview.empty() ? "" : (", preview " + preview).c_str());
+  }
+  return 0;
+}
