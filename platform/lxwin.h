@@ -26,6 +26,7 @@
 typedef int BOOL;
 typedef int32_t HRESULT;
 typedef uint32_t ULONG;
+typedef uint16_t USHORT;
 typedef int INT;
 typedef unsigned int UINT;
 typedef uint64_t ULONGLONG;
@@ -43,6 +44,7 @@ typedef const char* PCSTR;
 typedef const char* LPCSTR;
 typedef const WCHAR* LPCWSTR;
 typedef WCHAR* LPWSTR;
+typedef WCHAR* PWSTR;
 typedef WCHAR* LPOLESTR;
 typedef DWORD* PDWORD;
 typedef BITMAPINFOHEADER* PBITMAPINFOHEADER;
