@@ -13,9 +13,10 @@ done
 
 rm -rf dist
 mkdir -p dist/linux dist/i386 dist/amd64
-cp build/native/tools/{lorvex-print,lorvex-preview,lxcheck} dist/linux/
-cp build/mingw-i686/tools/lxcheck.exe dist/i386/
-cp build/mingw-x64/tools/lxcheck.exe dist/amd64/
+cp build/native/tools/{lorvex-print,lorvex-preview,lorvex-host,lxcheck} dist/linux/
+for arch in i386:mingw-i686 amd64:mingw-x64; do
+  cp "build/${arch#*:}/plugin/LORVEX.DLL" "build/${arch#*:}/tools/"{lorvex-host.exe,lxcheck.exe} "dist/${arch%%:*}/"
+done
 echo "built: $(cd dist && find . -type f | sort | tr '\n' ' ')"
 
 # The sample receipt through every halftone option: the byte stream the
