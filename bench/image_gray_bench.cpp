@@ -8,17 +8,7 @@
 namespace {
 
 void BM_Threshold(benchmark::State& state) {
-  std::vector<BYTE> band = MakeReceiptBand(kBandWidth, kBandHeight);
-  LxImage gray;
-  gray.CreateFromArray(band.data(), kBandWidth, kBandHeight, 8, kBandWidth, true);
-  for (auto _ : state) {
-    state.PauseTiming();
-    LxImage img(gray);
-    state.ResumeTiming();
-    img.Threshold(180);
-    benchmark::DoNotOptimize(img.GetBits(0));
-  }
-  SetPixelsProcessed(state);
+  RunOnGrayCopies(state, [](LxImage& img) { img.Threshold(180); });
 }
 BENCHMARK(BM_Threshold);
 

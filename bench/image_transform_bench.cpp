@@ -7,16 +7,9 @@
 
 namespace {
 
-LxImage GrayBand() {
-  std::vector<BYTE> band = MakeReceiptBand(kBandWidth, kBandHeight);
-  LxImage gray;
-  gray.CreateFromArray(band.data(), kBandWidth, kBandHeight, 8, kBandWidth, true);
-  return gray;
-}
-
 template <typename Op>
 void RunTransform(benchmark::State& state, Op op) {
-  LxImage gray = GrayBand();
+  LxImage gray = ReceiptGrayImage();
   LxImage dst;
   for (auto _ : state) {
     op(gray, dst);

@@ -18,4 +18,27 @@ inline void SetPixelsProcessed(benchmark::State& state, DWORD width = kBandWidth
       static_cast<double>(state.iterations()) * width * height / 1e6, benchmark::Counter::kIsRate);
 }
 
+// The band as an 8-bit gray image, first row on top.
+inline LxImage ReceiptGrayImage() {
+  std::vector<BYTE> band = MakeReceiptBand(kBandWidth, kBandHeight);
+  LxImage gray;
+  gray.CreateFromArray(band.data(), kBandWidth, kBandHeight, 8, kBandWidth, true);
+  return gray;
+}
+
+// Runs `work` on a fresh copy of the gray band each iteration; only the work
+// is timed.
+template <typename Work>
+void RunOnGrayCopies(benchmark::State& state, Work work) {
+  const LxImage gray = ReceiptGrayImage();
+  for (auto _ : state) {
+    state.PauseTiming();
+    LxImage img(gray);
+    state.ResumeTiming();
+    work(img);
+    benchmark::DoNotOptimize(img.GetBits(0));
+  }
+  SetPixelsProcessed(state);
+}
+
 #endif  // LORVEX_BENCH_RECEIPT_BAND_H

@@ -289,6 +289,8 @@ class LXIMAGE_API LxImage {
   // when asked, a selection mask when this image has one. False when any of
   // it cannot be allocated.
   bool MakeTurnTarget(LxImage& work, DWORD width, DWORD height, bool withSelection);
+  // RotateLeft (left) or RotateRight.
+  bool QuarterTurn(LxImage* iDst, bool left);
   // GrayScale, or, when it cannot convert for lack of memory, false with the
   // image exactly as it was (palette and transparent index included).
   bool GrayScaleOrKeep();

@@ -73,6 +73,20 @@ BYTE BayerEntry(int r, int c) {
   return static_cast<BYTE>(d);
 }
 
+// The rows one halftoning walk goes over: the 8-bit gray pixels (changed by
+// error diffusion), the packed two-level rows it writes, and the image's
+// progress and escape fields.
+struct Walk {
+  BYTE* gray;
+  long stride;
+  long width;
+  long height;
+  BYTE* out;
+  long outStride;
+  int32_t* progress;
+  const int32_t* escape;
+};
+
 inline int Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
 inline int ErrorOf(int v) { return v > 128 ? v - 255 : v; }
@@ -220,19 +234,20 @@ struct Interior {
 // `out` receives the packed two-level rows. Answers the number of rows done
 // (fewer than height when escape stopped the walk).
 template <int N, const Kernel<N>& k>
-long Diffuse(const ShareTable<N>& tab, BYTE* gray, long stride, long width, long height, BYTE* out,
-             long outStride, int32_t* progress, const int32_t* escape) {
+long Diffuse(const ShareTable<N>& tab, const Walk& walk) {
+  BYTE* const gray = walk.gray;
+  const long stride = walk.stride, width = walk.width, height = walk.height;
   constexpr int R = LowerReach(k);
   constexpr int kDepth = Depth(k);
 
   long y = 0;
   for (; y < height; ++y) {
-    *progress = static_cast<int32_t>(100ll * y / height);
-    if (*escape) break;
+    *walk.progress = static_cast<int32_t>(100ll * y / height);
+    if (*walk.escape) break;
     BYTE* rows[4];
     for (int dy = 0; dy < 4; ++dy) rows[dy] = (y + dy < height) ? gray + (y + dy) * stride : nullptr;
-    BYTE* packed = out + y * outStride;
-    std::memset(packed, 0, static_cast<size_t>(outStride));
+    BYTE* packed = walk.out + y * walk.outStride;
+    std::memset(packed, 0, static_cast<size_t>(walk.outStride));
 
     // One pixel through the checked path: every target tested against the
     // image, applied in memory.
@@ -268,26 +283,56 @@ long Diffuse(const ShareTable<N>& tab, BYTE* gray, long stride, long width, long
 }
 
 template <int N, const Kernel<N>& k>
-long DiffuseWith(BYTE* gray, long stride, long width, long height, BYTE* out, long outStride,
-                 int32_t* progress, const int32_t* escape) {
+long DiffuseWith(const Walk& walk) {
   // Built once per kernel; construction of a local static is thread-safe.
   static const ShareTable<N> table(k, LowerReach(k));
-  return Diffuse<N, k>(table, gray, stride, width, height, out, outStride, progress, escape);
+  return Diffuse<N, k>(table, walk);
 }
 
 // Ordered methods: a pixel is white when it lies strictly above its cell's
 // level, so both reduce to a threshold that repeats every 4 x 4 pixels.
-long OrderedPack(const BYTE levels[4][4], const BYTE* gray, long stride, long width, long height,
-                 BYTE* out, long outStride, int32_t* progress, const int32_t* escape) {
+long OrderedPack(const BYTE levels[4][4], const Walk& walk) {
   long y = 0;
-  for (; y < height; ++y) {
-    *progress = static_cast<int32_t>(100ll * y / height);
-    if (*escape) break;
-    lximage_detail::PackAbovePattern(gray + y * stride, levels[y & 3], static_cast<DWORD>(width),
-                                     out + y * outStride, static_cast<DWORD>(outStride));
+  for (; y < walk.height; ++y) {
+    *walk.progress = static_cast<int32_t>(100ll * y / walk.height);
+    if (*walk.escape) break;
+    lximage_detail::PackAbovePattern(walk.gray + y * walk.stride, levels[y & 3],
+                                     static_cast<DWORD>(walk.width), walk.out + y * walk.outStride,
+                                     static_cast<DWORD>(walk.outStride));
   }
   return y;
 }
+
+// Method 1: white where 16p/255 lies above the matrix entry, or p is 255.
+// The level of a cell is the highest gray that still goes black there.
+long OrderedMatrix(const Walk& walk) {
+  BYTE levels[4][4];
+  for (int r = 0; r < 4; ++r) {
+    for (int c = 0; c < 4; ++c) {
+      int p = 0;
+      while (p < 255 && !(16 * (p + 1) / 255 > kOrdered[r][c])) ++p;
+      levels[r][c] = static_cast<BYTE>(p);
+    }
+  }
+  return OrderedPack(levels, walk);
+}
+
+// Method 7: white where p lies above the Bayer entry.
+long OrderedBayer(const Walk& walk) {
+  BYTE levels[4][4];
+  for (int r = 0; r < 4; ++r) {
+    for (int c = 0; c < 4; ++c) levels[r][c] = BayerEntry(r, c);
+  }
+  return OrderedPack(levels, walk);
+}
+
+// The methods by number; any other number is Floyd-Steinberg.
+using Method = long (*)(const Walk&);
+const Method kMethods[8] = {
+    &DiffuseWith<4, kFloydSteinberg>, &OrderedMatrix,           &DiffuseWith<7, kBurkes>,
+    &DiffuseWith<12, kStucki>,        &DiffuseWith<12, kJarvis>, &DiffuseWith<10, kSierra>,
+    &DiffuseWith<12, kStevensonArce>, &OrderedBayer,
+};
 
 }  // namespace
 
@@ -308,56 +353,14 @@ bool LxImage::Dither(long method) {
   result.SelectionCopy(*this);
   result.AlphaCopy(*this);
 
-  BYTE* gray = info.pixels;
-  const long stride = static_cast<long>(info.effWidth);
-  BYTE* out = result.info.pixels;
-  const long outStride = static_cast<long>(result.info.effWidth);
-  int32_t* progress = &info.progress;
-  const int32_t* escape = &info.escape;
-
-  long done = height;
-  switch (method) {
-    case 1:
-    case 7: {
-      BYTE levels[4][4];
-      for (int r = 0; r < 4; ++r) {
-        for (int c = 0; c < 4; ++c) {
-          if (method == 7) {
-            levels[r][c] = BayerEntry(r, c);
-          } else {
-            // The highest gray that still goes black in this cell: white
-            // needs 255, or 16p/255 above the matrix entry.
-            int p = 0;
-            while (p < 255 && !(16 * (p + 1) / 255 > kOrdered[r][c])) ++p;
-            levels[r][c] = static_cast<BYTE>(p);
-          }
-        }
-      }
-      done = OrderedPack(levels, gray, stride, width, height, out, outStride, progress, escape);
-      break;
-    }
-    case 2:
-      done = DiffuseWith<7, kBurkes>(gray, stride, width, height, out, outStride, progress, escape);
-      break;
-    case 3:
-      done = DiffuseWith<12, kStucki>(gray, stride, width, height, out, outStride, progress, escape);
-      break;
-    case 4:
-      done = DiffuseWith<12, kJarvis>(gray, stride, width, height, out, outStride, progress, escape);
-      break;
-    case 5:
-      done = DiffuseWith<10, kSierra>(gray, stride, width, height, out, outStride, progress, escape);
-      break;
-    case 6:
-      done = DiffuseWith<12, kStevensonArce>(gray, stride, width, height, out, outStride, progress, escape);
-      break;
-    default:
-      done = DiffuseWith<4, kFloydSteinberg>(gray, stride, width, height, out, outStride, progress, escape);
-      break;
-  }
+  const Walk walk = {info.pixels, static_cast<long>(info.effWidth), width, height,
+                     result.info.pixels, static_cast<long>(result.info.effWidth), &info.progress,
+                     &info.escape};
+  const long done = kMethods[method >= 0 && method < 8 ? method : 0](walk);
   // Rows an escape left unvisited are black rather than undefined.
   if (done < height) {
-    std::memset(out + done * outStride, 0, static_cast<size_t>((height - done) * outStride));
+    std::memset(walk.out + done * walk.outStride, 0,
+                static_cast<size_t>((height - done) * walk.outStride));
   }
 
   result.SetPaletteColor(0, 0, 0, 0, 0);

@@ -50,6 +50,20 @@ inline void SetPacked(BYTE* row, long x, int bpp, BYTE v) {
   }
 }
 
+// Copies pixel `from` of a source row to pixel `to` of a target row, both of
+// depth 4, 8 or 24.
+inline void CopyPixel(const BYTE* src, long from, BYTE* dst, long to, int bpp) {
+  if (bpp == 8) {
+    dst[to] = src[from];
+  } else if (bpp == 24) {
+    dst[3 * to] = src[3 * from];
+    dst[3 * to + 1] = src[3 * from + 1];
+    dst[3 * to + 2] = src[3 * from + 2];
+  } else {
+    SetPacked(dst, to, 4, GetPacked(src, from, 4));
+  }
+}
+
 // Swaps rows i and rows-1-i of a block of `rows` rows `stride` bytes apart.
 void SwapRows(BYTE* base, long rows, size_t stride, BYTE* scratch) {
   for (long i = 0; i < rows / 2; ++i) {
@@ -191,7 +205,13 @@ bool LxImage::Rotate180(LxImage* iDst) {
   return (iDst ? iDst : this)->Transfer(work, true);
 }
 
-bool LxImage::RotateLeft(LxImage* iDst) {
+bool LxImage::RotateLeft(LxImage* iDst) { return QuarterTurn(iDst, true); }
+
+bool LxImage::RotateRight(LxImage* iDst) { return QuarterTurn(iDst, false); }
+
+// Both quarter turns: the target is H wide and W high. Counter-clockwise
+// (left), target (x, y) takes source (y, H-1-x); clockwise, (W-1-y, x).
+bool LxImage::QuarterTurn(LxImage* iDst, bool left) {
   if (!dib) return false;
   const long W = header.biWidth;
   const long H = header.biHeight;
@@ -202,32 +222,41 @@ bool LxImage::RotateLeft(LxImage* iDst) {
   const size_t dstStride = work.info.effWidth;
   BYTE* const dstBase = work.info.pixels;
 
-  if (bpp == 1) {
-    // Each source bit is tested once and ORed into a cleared target; bits of
-    // the source's row padding land past the target's rows and are dropped.
-    work.Clear(0);
-    const size_t dstSize = work.header.biSizeImage;
-    for (long y = 0; y < H; ++y) {
-      const BYTE* src = info.pixels + static_cast<size_t>(y) * srcStride;
-      const long tx = H - 1 - y;
-      const BYTE mask = static_cast<BYTE>(0x80 >> (tx & 7));
-      for (size_t j = 0; j < srcStride; ++j) {
-        const BYTE bits = src[j];
-        for (int k = 0; k < 8; ++k) {
-          const size_t offset = (8 * j + k) * dstStride + static_cast<size_t>(tx >> 3);
-          if (offset >= dstSize) break;
-          if (bits & (0x80 >> k)) dstBase[offset] = static_cast<BYTE>(dstBase[offset] | mask);
-        }
-      }
-    }
-    for (long y = 0; y < W; ++y) {
-      for (long x = 0; x < H; ++x) {
+  // Alpha and selection bytes of the target block [x0, x1) x [y0, y1).
+  auto turnPlanes = [&](long x0, long x1, long y0, long y1) {
+    if (!alpha && !selection) return;
+    for (long y = y0; y < y1; ++y) {
+      for (long x = x0; x < x1; ++x) {
         const size_t to = static_cast<size_t>(y) * H + x;
-        const size_t from = static_cast<size_t>(H - 1 - x) * W + y;
+        const size_t from = left ? static_cast<size_t>(H - 1 - x) * W + y
+                                 : static_cast<size_t>(x) * W + (W - 1 - y);
         if (alpha) work.alpha[to] = alpha[from];
         if (selection) work.selection[to] = selection[from];
       }
     }
+  };
+
+  if (bpp == 1) {
+    // Each source bit is tested once and ORed into a cleared target. Source
+    // pixel x of row y lands in target row x (left) or W-1-x (right), at
+    // column H-1-y (left) or y (right); the bits of the source's row padding
+    // would land past the target's rows and are dropped.
+    work.Clear(0);
+    for (long y = 0; y < H; ++y) {
+      const BYTE* src = info.pixels + static_cast<size_t>(y) * srcStride;
+      const long column = left ? H - 1 - y : y;
+      const BYTE mask = static_cast<BYTE>(0x80 >> (column & 7));
+      for (size_t j = 0; j < srcStride; ++j) {
+        const BYTE bits = src[j];
+        for (int k = 0; k < 8; ++k) {
+          const long x = static_cast<long>(8 * j + k);
+          if (x >= W) break;
+          const long row = left ? x : W - 1 - x;
+          if (bits & (0x80 >> k)) dstBase[static_cast<size_t>(row) * dstStride + (column >> 3)] |= mask;
+        }
+      }
+    }
+    turnPlanes(0, H, 0, W);
   } else {
     // 64 x 64 tiles keep the column-wise side of the copy within a few rows.
     if (bpp == 4) work.Clear(0);  // nibbles are set one by one
@@ -235,134 +264,42 @@ bool LxImage::RotateLeft(LxImage* iDst) {
       const long tx1 = tx0 + kTile < H ? tx0 + kTile : H;
       for (long ty0 = 0; ty0 < W; ty0 += kTile) {
         const long ty1 = ty0 + kTile < W ? ty0 + kTile : W;
-        for (long x = tx0; x < tx1; ++x) {
-          info.progress = static_cast<int32_t>(100ll * x / H);
+        if (left) {
           // Target column x comes from source row H-1-x, read along the row.
-          const BYTE* src = info.pixels + static_cast<size_t>(H - 1 - x) * srcStride;
-          if (bpp == 8) {
-            BYTE* dst = dstBase + static_cast<size_t>(ty0) * dstStride + x;
-            for (long y = ty0; y < ty1; ++y, dst += dstStride) *dst = src[y];
-          } else if (bpp == 24) {
-            BYTE* dst = dstBase + static_cast<size_t>(ty0) * dstStride + 3 * x;
-            const BYTE* s = src + 3 * ty0;
-            for (long y = ty0; y < ty1; ++y, dst += dstStride, s += 3) {
-              dst[0] = s[0];
-              dst[1] = s[1];
-              dst[2] = s[2];
-            }
-          } else {
-            for (long y = ty0; y < ty1; ++y) {
-              SetPacked(dstBase + static_cast<size_t>(y) * dstStride, x, 4, GetPacked(src, y, 4));
-            }
-          }
-        }
-        for (long y = ty0; y < ty1; ++y) {
           for (long x = tx0; x < tx1; ++x) {
-            const size_t to = static_cast<size_t>(y) * H + x;
-            const size_t from = static_cast<size_t>(H - 1 - x) * W + y;
-            if (alpha) work.alpha[to] = alpha[from];
-            if (selection) work.selection[to] = selection[from];
+            info.progress = static_cast<int32_t>(100ll * x / H);
+            const BYTE* src = info.pixels + static_cast<size_t>(H - 1 - x) * srcStride;
+            BYTE* dst = dstBase + static_cast<size_t>(ty0) * dstStride;
+            for (long y = ty0; y < ty1; ++y, dst += dstStride) CopyPixel(src, y, dst, x, bpp);
           }
-        }
-      }
-    }
-  }
-
-  if (selection) {
-    const RECT old = info.selectionBox;
-    work.info.selectionBox.left = H - old.top;
-    work.info.selectionBox.top = old.right;
-    work.info.selectionBox.right = H - old.bottom;
-    work.info.selectionBox.bottom = old.left;
-  }
-  return (iDst ? iDst : this)->Transfer(work, true);
-}
-
-bool LxImage::RotateRight(LxImage* iDst) {
-  if (!dib) return false;
-  const long W = header.biWidth;
-  const long H = header.biHeight;
-  LxImage work;
-  if (!MakeTurnTarget(work, static_cast<DWORD>(H), static_cast<DWORD>(W), true)) return false;
-  const int bpp = header.biBitCount;
-  const size_t srcStride = info.effWidth;
-  const size_t dstStride = work.info.effWidth;
-  BYTE* const dstBase = work.info.pixels;
-
-  if (bpp == 1) {
-    work.Clear(0);
-    const size_t dstSize = work.header.biSizeImage;
-    for (long y = 0; y < H; ++y) {
-      const BYTE* src = info.pixels + static_cast<size_t>(y) * srcStride;
-      const BYTE mask = static_cast<BYTE>(0x80 >> (y & 7));
-      for (size_t j = 0; j < srcStride; ++j) {
-        const BYTE bits = src[j];
-        for (int k = 0; k < 8; ++k) {
-          // Source pixel x lands in target row W-1-x; padding bits (x >= W)
-          // would need a row below 0, which the unsigned offset puts past
-          // the end.
-          const long x = static_cast<long>(8 * j + k);
-          const size_t offset =
-              static_cast<size_t>(W - 1 - x) * dstStride + static_cast<size_t>(y >> 3);
-          if (x >= W || offset >= dstSize) break;
-          if (bits & (0x80 >> k)) dstBase[offset] = static_cast<BYTE>(dstBase[offset] | mask);
-        }
-      }
-    }
-    for (long y = 0; y < W; ++y) {
-      for (long x = 0; x < H; ++x) {
-        const size_t to = static_cast<size_t>(y) * H + x;
-        const size_t from = static_cast<size_t>(x) * W + (W - 1 - y);
-        if (alpha) work.alpha[to] = alpha[from];
-        if (selection) work.selection[to] = selection[from];
-      }
-    }
-  } else {
-    if (bpp == 4) work.Clear(0);  // nibbles are set one by one
-    for (long tx0 = 0; tx0 < H; tx0 += kTile) {
-      const long tx1 = tx0 + kTile < H ? tx0 + kTile : H;
-      for (long ty0 = 0; ty0 < W; ty0 += kTile) {
-        const long ty1 = ty0 + kTile < W ? ty0 + kTile : W;
-        for (long y = ty0; y < ty1; ++y) {
-          info.progress = static_cast<int32_t>(100ll * y / W);
+        } else {
           // Target row y comes from source column W-1-y, walked up the rows.
-          const long sx = W - 1 - y;
-          BYTE* dst = dstBase + static_cast<size_t>(y) * dstStride;
-          if (bpp == 8) {
-            const BYTE* s = info.pixels + static_cast<size_t>(tx0) * srcStride + sx;
-            for (long x = tx0; x < tx1; ++x, s += srcStride) dst[x] = *s;
-          } else if (bpp == 24) {
-            const BYTE* s = info.pixels + static_cast<size_t>(tx0) * srcStride + 3 * sx;
-            BYTE* d = dst + 3 * tx0;
-            for (long x = tx0; x < tx1; ++x, s += srcStride, d += 3) {
-              d[0] = s[0];
-              d[1] = s[1];
-              d[2] = s[2];
-            }
-          } else {
-            for (long x = tx0; x < tx1; ++x) {
-              SetPacked(dst, x, 4, GetPacked(info.pixels + static_cast<size_t>(x) * srcStride, sx, 4));
-            }
+          for (long y = ty0; y < ty1; ++y) {
+            info.progress = static_cast<int32_t>(100ll * y / W);
+            const BYTE* src = info.pixels + static_cast<size_t>(tx0) * srcStride;
+            BYTE* dst = dstBase + static_cast<size_t>(y) * dstStride;
+            for (long x = tx0; x < tx1; ++x, src += srcStride) CopyPixel(src, W - 1 - y, dst, x, bpp);
           }
         }
-        for (long y = ty0; y < ty1; ++y) {
-          for (long x = tx0; x < tx1; ++x) {
-            const size_t to = static_cast<size_t>(y) * H + x;
-            const size_t from = static_cast<size_t>(x) * W + (W - 1 - y);
-            if (alpha) work.alpha[to] = alpha[from];
-            if (selection) work.selection[to] = selection[from];
-          }
-        }
+        turnPlanes(tx0, tx1, ty0, ty1);
       }
     }
   }
 
   if (selection) {
     const RECT old = info.selectionBox;
-    work.info.selectionBox.left = old.bottom;
-    work.info.selectionBox.top = W - old.left;
-    work.info.selectionBox.right = old.top;
-    work.info.selectionBox.bottom = W - old.right;
+    RECT& box = work.info.selectionBox;
+    if (left) {
+      box.left = H - old.top;
+      box.top = old.right;
+      box.right = H - old.bottom;
+      box.bottom = old.left;
+    } else {
+      box.left = old.bottom;
+      box.top = W - old.left;
+      box.right = old.top;
+      box.bottom = W - old.right;
+    }
   }
   return (iDst ? iDst : this)->Transfer(work, true);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fake_host.h"
+#include "host_support.h"
 #include "oem_plugin.h"
 #include "trace.h"
 
@@ -46,7 +47,7 @@ class Plugin : public ::testing::Test {
 };
 
 // A host interface of our own for PublishDriverInterface and FilterGraphics.
-class HostInterface : public IPrintOemDriverUni {
+class HostInterface : public DriverUniBase {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
     if (refuse || !IsEqualIID(riid, IID_IPrintOemDriverUni)) {
@@ -59,28 +60,12 @@ class HostInterface : public IPrintOemDriverUni {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  HRESULT STDMETHODCALLTYPE DrvGetDriverSetting(PVOID, PCSTR, PVOID, DWORD, PDWORD, PDWORD) override {
-    return E_NOTIMPL;
-  }
   HRESULT STDMETHODCALLTYPE DrvWriteSpoolBuf(PDEVOBJ, PVOID buffer, DWORD size, DWORD* written) override {
     const BYTE* p = static_cast<const BYTE*>(buffer);
     spooled.insert(spooled.end(), p, p + size);
     *written = shortBy < size ? size - shortBy : 0;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE DrvXMoveTo(PDEVOBJ, INT, DWORD, INT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DrvYMoveTo(PDEVOBJ, INT, DWORD, INT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DrvGetStandardVariable(PDEVOBJ, DWORD, PVOID, DWORD, PDWORD) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE DrvGetGPDData(PDEVOBJ, DWORD, PVOID, PVOID, DWORD, PDWORD) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE DrvUniTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*,
-                                          BRUSHOBJ*, BRUSHOBJ*, POINTL*, MIX) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE DrvWriteAbortBuf(PDEVOBJ, PVOID, DWORD, DWORD) override { return E_NOTIMPL; }
 
   ULONG refs = 1;
   bool refuse = false;

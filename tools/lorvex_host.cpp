@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "host_support.h"
 #include "oem_interfaces.h"
 #include "test_page.h"
 
@@ -61,15 +62,8 @@ DWORD APIENTRY HostWriteSpoolBuf(PDEVOBJ pdevobj, PVOID buffer, DWORD size) {
 
 BOOL APIENTRY HostGetDriverSetting(PVOID pdriverobj, PCSTR feature, PVOID output, DWORD size,
                                    PDWORD needed, PDWORD options) {
-  const auto& settings = HostOf(pdriverobj)->options->settings;
-  const auto it = settings.find(feature ? feature : "");
-  const std::string value = it == settings.end() ? std::string() : it->second;
-  const DWORD want = static_cast<DWORD>(value.size() + 1);
-  if (options) *options = 1;
-  if (needed) *needed = want;
-  if (!output || size < want) return FALSE;
-  std::memcpy(output, value.c_str(), want);
-  return TRUE;
+  return AnswerDriverSetting(HostOf(pdriverobj)->options->settings, feature, output, size, needed,
+                             options);
 }
 
 // The graphics engine's functions that the plug-in hooks.
@@ -92,8 +86,9 @@ To FunctionCast(From function) {
   return reinterpret_cast<To>(reinterpret_cast<void (*)()>(function));
 }
 
-// The host interface published to the plug-in.
-class DriverUni : public IPrintOemDriverUni {
+// The host interface published to the plug-in: it spools and answers
+// settings like the procedure table.
+class DriverUni : public DriverUniBase {
  public:
   explicit DriverUni(HostState* host) : host_(host) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -116,19 +111,6 @@ class DriverUni : public IPrintOemDriverUni {
     *written = HostWriteSpoolBuf(pdevobj ? pdevobj : &host_->devobj, buffer, size);
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE DrvXMoveTo(PDEVOBJ, INT, DWORD, INT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DrvYMoveTo(PDEVOBJ, INT, DWORD, INT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DrvGetStandardVariable(PDEVOBJ, DWORD, PVOID, DWORD, PDWORD) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE DrvGetGPDData(PDEVOBJ, DWORD, PVOID, PVOID, DWORD, PDWORD) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE DrvUniTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*,
-                                          BRUSHOBJ*, BRUSHOBJ*, POINTL*, MIX) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE DrvWriteAbortBuf(PDEVOBJ, PVOID, DWORD, DWORD) override { return E_NOTIMPL; }
 
   ULONG refs = 1;
 

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "host_support.h"
+
 PrintHost::PrintHost(const PrintJob& job) : job_(job) {
   devobj_.dwSize = sizeof(DEVOBJ);
   devobj_.pDrvProcs = &procs_;
@@ -40,13 +42,6 @@ DWORD APIENTRY PrintHost::WriteSpoolBuf(PDEVOBJ pdevobj, PVOID buffer, DWORD siz
 
 BOOL APIENTRY PrintHost::GetDriverSetting(PVOID pdriverobj, PCSTR feature, PVOID output,
                                           DWORD size, PDWORD needed, PDWORD options) {
-  PrintHost* host = reinterpret_cast<PrintHost*>(pdriverobj);
-  const auto it = host->job_.settings.find(feature ? feature : "");
-  const std::string value = it == host->job_.settings.end() ? std::string() : it->second;
-  const DWORD want = static_cast<DWORD>(value.size() + 1);
-  if (options) *options = 1;
-  if (needed) *needed = want;
-  if (!output || size < want) return FALSE;
-  std::memcpy(output, value.c_str(), want);
-  return TRUE;
+  return AnswerDriverSetting(reinterpret_cast<PrintHost*>(pdriverobj)->job_.settings, feature, output,
+                             size, needed, options);
 }
