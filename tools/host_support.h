@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "oem_interfaces.h"
 
@@ -46,5 +47,47 @@ class DriverUniBase : public IPrintOemDriverUni {
   }
   HRESULT STDMETHODCALLTYPE DrvWriteAbortBuf(PDEVOBJ, PVOID, DWORD, DWORD) override { return E_NOTIMPL; }
 };
+
+// One band as the raster host hands it over: 8-bit gray rows padded to four
+// bytes, first row first, with its bitmap header.
+struct HostBand {
+  BITMAPINFOHEADER header{};
+  std::vector<BYTE> rows;
+};
+
+// Cuts a band out of a page of `width` x `height` gray bytes (top row first).
+// Portrait bands are the rows first .. first+count-1; landscape bands are
+// runs of columns counted from the right edge, which the plug-in's quarter
+// turn brings to the top.
+inline HostBand CutBand(const BYTE* page, DWORD width, DWORD height, bool landscape, DWORD first,
+                        DWORD count) {
+  HostBand band;
+  const DWORD bw = landscape ? count : width;
+  const DWORD bh = landscape ? height : count;
+  const DWORD stride = (bw + 3) / 4 * 4;
+  band.rows.assign(size_t{stride} * bh, 255);
+  for (DWORD r = 0; r < bh; ++r) {
+    const size_t from = landscape ? size_t{r} * width + (width - first - count) : size_t{first + r} * width;
+    std::memcpy(&band.rows[size_t{r} * stride], page + from, bw);
+  }
+  band.header.biSize = sizeof(BITMAPINFOHEADER);
+  band.header.biWidth = static_cast<LONG>(bw);
+  band.header.biHeight = static_cast<LONG>(bh);
+  band.header.biPlanes = 1;
+  band.header.biBitCount = 8;
+  band.header.biSizeImage = stride * bh;
+  return band;
+}
+
+// The band parameters of a job: its halftone option and whether the host
+// renders in bands.
+inline IPPARAMS BandParams(const std::string& halftone, bool banding) {
+  IPPARAMS params{};
+  params.dwSize = sizeof(params);
+  params.pHalftoneOption = const_cast<PSTR>(halftone.c_str());
+  params.bBanding = banding;
+  params.bBlankBand = FALSE;
+  return params;
+}
 
 #endif  // LORVEX_TOOLS_HOST_SUPPORT_H

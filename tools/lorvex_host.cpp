@@ -268,28 +268,11 @@ int main(int argc, char** argv) {
   const int span = options.landscape ? width : height;
   for (int first = 0; first < span; first += options.bandHeight) {
     const int count = first + options.bandHeight <= span ? options.bandHeight : span - first;
-    const DWORD bw = options.landscape ? static_cast<DWORD>(count) : static_cast<DWORD>(width);
-    const DWORD bh = options.landscape ? static_cast<DWORD>(height) : static_cast<DWORD>(count);
-    const DWORD stride = (bw + 3) / 4 * 4;
-    std::vector<BYTE> band(size_t{stride} * bh, 255);
-    for (DWORD r = 0; r < bh; ++r) {
-      const size_t from = options.landscape ? size_t{r} * width + (width - first - count)
-                                            : size_t{first + r} * width;
-      std::memcpy(&band[size_t{r} * stride], &page[from], bw);
-    }
-    BITMAPINFOHEADER bih{};
-    bih.biSize = sizeof(bih);
-    bih.biWidth = static_cast<LONG>(bw);
-    bih.biHeight = static_cast<LONG>(bh);
-    bih.biPlanes = 1;
-    bih.biBitCount = 8;
-    bih.biSizeImage = stride * bh;
-    IPPARAMS ip{};
-    ip.dwSize = sizeof(ip);
-    ip.pHalftoneOption = const_cast<PSTR>(options.halftone.c_str());
-    ip.bBanding = options.banding;
+    HostBand band = CutBand(page.data(), static_cast<DWORD>(width), static_cast<DWORD>(height),
+                            options.landscape, static_cast<DWORD>(first), static_cast<DWORD>(count));
+    IPPARAMS ip = BandParams(options.halftone, options.banding);
     PBYTE result = nullptr;
-    ExpectHr(uni->ImageProcessing(&host.devobj, band.data(), &bih, nullptr, 3, &ip, &result), S_OK,
+    ExpectHr(uni->ImageProcessing(&host.devobj, band.rows.data(), &band.header, nullptr, 3, &ip, &result), S_OK,
              "ImageProcessing of band at " + std::to_string(first));
     Expect(result == reinterpret_cast<PBYTE>(1), "ImageProcessing result value");
   }

@@ -199,36 +199,17 @@ int main(int argc, char** argv) {
   g_nCopies = static_cast<int16_t>(copies);
   PrintHost host(job);
 
-  // Portrait bands are runs of rows; landscape bands are runs of columns,
-  // from the right edge, which the quarter turn brings to the top.
+  // Portrait bands are runs of rows; landscape bands runs of columns.
   const int span = job.landscape ? image.width : image.height;
   const size_t bands = (static_cast<size_t>(span) + bandHeight - 1) / bandHeight;
   const bool showProgress = !quiet && isatty(STDERR_FILENO) && bands > 4;
-  std::vector<BYTE> band;
   for (size_t i = 0; i < bands; ++i) {
-    const int first = static_cast<int>(i * bandHeight);
-    const int count = first + bandHeight <= span ? static_cast<int>(bandHeight) : span - first;
-    DWORD width, height, rowBytes;
-    if (!job.landscape) {
-      width = static_cast<DWORD>(image.width);
-      height = static_cast<DWORD>(count);
-      rowBytes = (width + 3) / 4 * 4;  // rows padded as in a DIB
-      band.assign(size_t{rowBytes} * height, 255);
-      for (DWORD r = 0; r < height; ++r) {
-        std::memcpy(&band[r * rowBytes], &image.pixels[static_cast<size_t>(first + r) * image.width], width);
-      }
-    } else {
-      const int right = image.width - first;  // exclusive
-      width = static_cast<DWORD>(count);
-      height = static_cast<DWORD>(image.height);
-      rowBytes = (width + 3) / 4 * 4;
-      band.assign(size_t{rowBytes} * height, 255);
-      for (DWORD r = 0; r < height; ++r) {
-        std::memcpy(&band[r * rowBytes], &image.pixels[static_cast<size_t>(r) * image.width + (right - count)],
-                    width);
-      }
-    }
-    const HRESULT hr = host.SendBand(band.data(), width, height, rowBytes);
+    const DWORD first = static_cast<DWORD>(i * bandHeight);
+    const DWORD count = first + bandHeight <= static_cast<DWORD>(span) ? static_cast<DWORD>(bandHeight)
+                                                                      : static_cast<DWORD>(span) - first;
+    HostBand band = CutBand(image.pixels.data(), static_cast<DWORD>(image.width),
+                            static_cast<DWORD>(image.height), job.landscape, first, count);
+    const HRESULT hr = host.SendBand(band);
     if (FAILED(hr)) {
       char code[16];
       std::snprintf(code, sizeof(code), "0x%08X", static_cast<unsigned>(hr));

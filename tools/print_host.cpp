@@ -1,9 +1,6 @@
 // print_host.cpp: the raster host of lorvex-print.
 #include "print_host.h"
 
-#include <cstring>
-
-#include "host_support.h"
 
 PrintHost::PrintHost(const PrintJob& job) : job_(job) {
   devobj_.dwSize = sizeof(DEVOBJ);
@@ -15,22 +12,10 @@ PrintHost::PrintHost(const PrintJob& job) : job_(job) {
   procs_.DrvGetDriverSetting = &GetDriverSetting;
 }
 
-HRESULT PrintHost::SendBand(BYTE* rows, DWORD width, DWORD height, DWORD rowBytes,
-                            BandProcessor process) {
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof(header);
-  header.biWidth = static_cast<LONG>(width);
-  header.biHeight = static_cast<LONG>(height);
-  header.biPlanes = 1;
-  header.biBitCount = 8;
-  header.biSizeImage = rowBytes * height;
-  IPPARAMS params{};
-  params.dwSize = sizeof(params);
-  params.pHalftoneOption = const_cast<PSTR>(job_.halftone.c_str());
-  params.bBanding = job_.banding;
-  params.bBlankBand = FALSE;
+HRESULT PrintHost::SendBand(HostBand& band, BandProcessor process) {
+  IPPARAMS params = BandParams(job_.halftone, job_.banding);
   PBYTE result = nullptr;
-  return process(&devobj_, rows, &header, nullptr, kBandCallbackID, &params, &result);
+  return process(&devobj_, band.rows.data(), &band.header, nullptr, kBandCallbackID, &params, &result);
 }
 
 DWORD APIENTRY PrintHost::WriteSpoolBuf(PDEVOBJ pdevobj, PVOID buffer, DWORD size) {

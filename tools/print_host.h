@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "band_host.h"
+#include "host_support.h"
 
 // The hooks for the plug-in's ProcessBand; the Windows build can route the
 // calls through LORVEX.DLL instead.
@@ -29,10 +30,8 @@ class PrintHost {
   PrintHost(const PrintHost&) = delete;
   PrintHost& operator=(const PrintHost&) = delete;
 
-  // One band of `height` rows of 8-bit gray, `rowBytes` apart, first row
-  // first. Answers what the band processing answered.
-  HRESULT SendBand(BYTE* rows, DWORD width, DWORD height, DWORD rowBytes,
-                   BandProcessor process = &ProcessBand);
+  // Hands one band to the band processing and answers what it answered.
+  HRESULT SendBand(HostBand& band, BandProcessor process = &ProcessBand);
 
   PDEVOBJ pdevobj() { return &devobj_; }
   const std::vector<BYTE>& stream() const { return stream_; }
