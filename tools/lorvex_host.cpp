@@ -191,6 +191,9 @@ int main(int argc, char** argv) {
   ExpectHr(unknown->QueryInterface(IID_IPrintOemUni3, &p), S_OK, "QueryInterface(IPrintOemUni3)");
   IPrintOemUni3* uni = static_cast<IPrintOemUni3*>(p);
   unknown->Release();
+  void* refused = reinterpret_cast<void*>(1);
+  ExpectHr(uni->QueryInterface(IID_IPrintOemUni, &refused), E_NOINTERFACE, "QueryInterface(IPrintOemUni) refusal");
+  Expect(refused == nullptr, "a refused interface leaves null");
   ExpectHr(canUnloadNow(), S_FALSE, "DllCanUnloadNow while the object lives");
 
   // 3. Identity and the private devmode.

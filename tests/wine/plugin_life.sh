@@ -32,7 +32,8 @@ for job in "${jobs[@]}"; do
   i=$((i + 1))
 done
 
-WINEDEBUG=-all,+debugstr "$here/run_under_wine.sh" "$arch" cmd /c jobs.bat > out.txt 2> err.txt
+# +debugstr shows OutputDebugStringA texts; warn+seh the wide ones too.
+WINEDEBUG=-all,+debugstr,warn+seh "$here/run_under_wine.sh" "$arch" cmd /c jobs.bat > out.txt 2> err.txt
 rc=$?
 [ "$rc" -eq 77 ] && { cat err.txt >&2; exit 77; }
 
@@ -58,7 +59,9 @@ fi
 for line in 'intrface@139: COemUni2::QueryInterface IPrintOemUni3.\r\n' \
             'intrface@1021: Warning: COemUni2::GetInfo() exit pcbNeeded is NULL! ERROR_INVALID_PARAMETER.\r\n' \
             '"PublishDriverInterface"' \
-            'SetBandSize iFormat=1, dwPageWidthBytes=72, dwPageHeight=600, dwMaxHeight=240, pdwRequiredHeight=0'; do
+            'SetBandSize iFormat=1, dwPageWidthBytes=72, dwPageHeight=600, dwMaxHeight=240, pdwRequiredHeight=0' \
+            'intrface@144: Warning: COemUni2::QueryInterface NULL. Returning E_NOINTERFACE.\r\n' \
+            '{D67EBBF0-78BF-11D1-9480-00A0C90640B8}'; do
   if ! grep -qF -e "$line" err.txt; then
     echo "trace line missing on the debugger channel: $line" >&2
     failures=$((failures + 1))
