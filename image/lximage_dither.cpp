@@ -20,6 +20,7 @@
 //  - interior columns use no bounds tests; the three columns at each edge
 //    and rows past the top take the checked path.
 #include <cstring>
+#include <utility>
 #if defined(__SSE2__) && !defined(LX_SCALAR_ONLY)
 #include <emmintrin.h>
 #endif
@@ -202,30 +203,35 @@ struct Interior {
     return x;
   }
 #else
-  static long Run(const ShareTable<N>& tab, BYTE* const* rows, BYTE* packed, long x, long end) {
-    int win[3][8] = {};
-    for (int d = 0; d < kRows; ++d) {
-      for (int i = 0; i < S; ++i) win[d][i] = rows[d + 1][x - R + i];
+  // Without vector instructions the shares go straight into the rows below,
+  // one unrolled tap at a time.
+  template <size_t T>
+  static inline void ApplyBelow(BYTE* const* rows, long x, const int16_t* share) {
+    constexpr Tap tap = k.taps[T];
+    if constexpr (tap.dy > 0 && tap.dy <= kRows) {
+      BYTE* p = rows[tap.dy] + x + tap.dx;
+      *p = static_cast<BYTE>(Clamp255(*p + share[T]));
     }
+  }
+
+  template <size_t... T>
+  static long RunTaps(const ShareTable<N>& tab, BYTE* const* rows, BYTE* packed, long x, long end,
+                      std::index_sequence<T...>) {
     int a = rows[0][x];
     int b = rows[0][x + 1];
     for (; x < end; ++x) {
       const int v = Step(tab, rows[0], x, a, b);
       if (v > 128) packed[x >> 3] = static_cast<BYTE>(packed[x >> 3] | (0x80 >> (x & 7)));
-      for (int d = 0; d < kRows; ++d) {
-        const int16_t* share = tab.lower[v][d];
-        for (int i = 0; i < S; ++i) win[d][i] = Clamp255(win[d][i] + share[i]);
-        rows[d + 1][x - R] = static_cast<BYTE>(win[d][0]);
-        for (int i = 0; i + 1 < S; ++i) win[d][i] = win[d][i + 1];
-        win[d][S - 1] = rows[d + 1][x + R + 1];
-      }
+      const int16_t* share = tab.share[v];
+      (ApplyBelow<T>(rows, x, share), ...);
     }
     rows[0][x] = static_cast<BYTE>(a);
     rows[0][x + 1] = static_cast<BYTE>(b);
-    for (int d = 0; d < kRows; ++d) {
-      for (int i = 0; i < S; ++i) rows[d + 1][x - R + i] = static_cast<BYTE>(win[d][i]);
-    }
     return x;
+  }
+
+  static long Run(const ShareTable<N>& tab, BYTE* const* rows, BYTE* packed, long x, long end) {
+    return RunTaps(tab, rows, packed, x, end, std::make_index_sequence<N>());
   }
 #endif
 };
