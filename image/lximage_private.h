@@ -9,27 +9,9 @@
 namespace lximage_detail {
 
 // Packs one row of gray bytes into 1-bit pixels, most significant bit first:
-// a bit is set where the gray level is strictly above `level`. The bits past
-// the last pixel and the row padding up to `effWidth` bytes are cleared.
-inline void PackAbove(const BYTE* gray, BYTE level, DWORD width, BYTE* out, DWORD effWidth) {
-  const DWORD full = width / 8;
-  for (DWORD j = 0; j < full; ++j, gray += 8) {
-    out[j] = static_cast<BYTE>(((gray[0] > level) << 7) | ((gray[1] > level) << 6) |
-                               ((gray[2] > level) << 5) | ((gray[3] > level) << 4) |
-                               ((gray[4] > level) << 3) | ((gray[5] > level) << 2) |
-                               ((gray[6] > level) << 1) | (gray[7] > level));
-  }
-  DWORD used = full;
-  if (width & 7) {
-    BYTE b = 0;
-    for (DWORD k = 0; k < (width & 7); ++k) b = static_cast<BYTE>(b | ((gray[k] > level) << (7 - k)));
-    out[used++] = b;
-  }
-  if (effWidth > used) std::memset(out + used, 0, effWidth - used);
-}
-
-// As PackAbove, with the level repeating every four columns: column x is
-// compared with levels[x % 4].
+// a bit is set where the gray level is strictly above its column's level,
+// levels[x % 4]. The bits past the last pixel and the row padding up to
+// `effWidth` bytes are cleared.
 inline void PackAbovePattern(const BYTE* gray, const BYTE levels[4], DWORD width, BYTE* out,
                              DWORD effWidth) {
   const BYTE l0 = levels[0], l1 = levels[1], l2 = levels[2], l3 = levels[3];
@@ -49,6 +31,12 @@ inline void PackAbovePattern(const BYTE* gray, const BYTE levels[4], DWORD width
     out[used++] = b;
   }
   if (effWidth > used) std::memset(out + used, 0, effWidth - used);
+}
+
+// The same with one level for every column.
+inline void PackAbove(const BYTE* gray, BYTE level, DWORD width, BYTE* out, DWORD effWidth) {
+  const BYTE levels[4] = {level, level, level, level};
+  PackAbovePattern(gray, levels, width, out, effWidth);
 }
 
 }  // namespace lximage_detail
