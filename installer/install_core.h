@@ -1,0 +1,133 @@
+// install_core.h: installing the driver package and one printer queue.
+//
+// The steps are plain functions over an InstallSystem, the thin face of the
+// spooler, the service manager, the file system and the debugger channel.
+// The Windows program hands them the real system (win_system.h); tests hand
+// them a fake one or, under Wine, the real one again.
+#ifndef LORVEX_INSTALLER_INSTALL_CORE_H
+#define LORVEX_INSTALLER_INSTALL_CORE_H
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "install_rules.h"
+#include "wtext.h"
+
+namespace lorvex {
+
+// One installation, filled by the dialog. The printer name is replaced by the
+// free name the installation settles on.
+struct InstallRequest {
+  WText driverName;
+  WText printerName;
+  WText portName;
+  const WChar* dataFile = nullptr;     // the model's printer description
+  const WChar* resourceDll = nullptr;  // carried along, not used here
+  uint16_t usb = 0;                    // 1 when the port came from discovery
+};
+
+// The level-3 driver record the installation registers.
+struct DriverRegistration {
+  uint32_t version = 3;
+  WText name;
+  WText driverPath;            // "uniDRV.DLL"
+  WText dataFile;
+  WText configFile;            // "uniDRVUI.DLL"
+  std::vector<WChar> dependentFiles;
+  WText defaultDataType;       // "RAW"
+};
+
+// The level-2 printer record of the new queue.
+struct QueueRecord {
+  WText printerName;
+  WText portName;
+  WText driverName;
+  WText printProcessor;        // "WinPrint"
+  WText dataType;              // "RAW"
+  uint32_t attributes = 0;     // PRINTER_ATTRIBUTE_LOCAL
+};
+
+constexpr uint32_t kPrinterAttributeLocal = 0x40;
+constexpr uint32_t kServiceStopped = 1;
+constexpr uint32_t kServiceRunning = 4;
+constexpr uint32_t kErrorPrinterAlreadyExists = 1802;
+constexpr uint32_t kErrorServiceDatabaseLocked = 1055;
+constexpr uint32_t kErrorNotSupported = 50;
+constexpr uint32_t kErrorPathNotFound = 3;
+
+// The print spooler service, opened with all access; closed when destroyed.
+class SpoolerService {
+ public:
+  virtual ~SpoolerService() = default;
+  // The current state (kServiceStopped, kServiceRunning, ...), or nothing.
+  virtual std::optional<uint32_t> QueryState() = 0;
+  virtual bool Stop() = 0;
+  virtual bool Start() = 0;
+};
+
+// What the installation asks of the system. Every failing call leaves its
+// cause in LastError(), as the system's own calls do.
+class InstallSystem {
+ public:
+  virtual ~InstallSystem() = default;
+  virtual uint16_t NativeArchitecture() = 0;
+  // The local printer-driver directory of the spooler's default environment.
+  virtual std::optional<WText> PrinterDriverDirectory() = 0;
+  virtual void DeleteFile(const WText& path) = 0;
+  // Copies, overwriting the target.
+  virtual bool CopyFile(const WText& from, const WText& to) = 0;
+  // The names of the installed drivers (level 8), or nothing when they
+  // cannot be listed.
+  virtual std::optional<std::vector<WText>> DriverNames() = 0;
+  virtual bool AddPrinterDriver(const DriverRegistration& driver) = 0;
+  // Opens the local printer with full access, reads its level-2 record and
+  // closes it again; true when it opened.
+  virtual bool ProbePrinter(const WText& name) = 0;
+  virtual bool AddPrinter(const QueueRecord& queue) = 0;
+  // The names of the local ports (level 2), or nothing.
+  virtual std::optional<std::vector<WText>> PortNames() = 0;
+  // The "Spooler" service, or null when the service manager or the service
+  // cannot be opened.
+  virtual std::unique_ptr<SpoolerService> OpenSpooler() = 0;
+  // The spooler's set-default-printer entry (ordinal 204 of WINSPOOL.DRV).
+  virtual bool SetDefaultPrinter(const WText& name) = 0;
+  virtual void Sleep(uint32_t milliseconds) = 0;
+  virtual uint32_t LastError() = 0;
+  virtual void SetLastError(uint32_t code) = 0;
+  // One message on the debugger channel.
+  virtual void DebugOutput(const WText& text) = 0;
+};
+
+// Formats one trace line into a 768-character buffer and sends it, then a
+// line feed on its own. A line that cannot be formatted or would not fit
+// (more than 767 characters) is not sent at all. Answers whether it was sent.
+bool DebugLog(InstallSystem& system, const WChar* format, const std::vector<FormatArg>& args);
+
+// The spooler knows the printer.
+bool PrinterExists(InstallSystem& system, const WText& printerName);
+// The driver of exactly that name (case-sensitive) is registered.
+bool IsDriverInstalled(InstallSystem& system, const WText& driverName);
+// Copies one package file into the driver directory; `architecture` null for
+// a common file. Answers the copy's result; traces the paths and the error.
+bool CopyDriverFile(InstallSystem& system, const WText& sourceDirectory, const WText& file,
+                    const WChar* architecture);
+// Stops the running spooler and starts it again, waiting up to 10 s for
+// each; leaves a spooler that is not running alone.
+void RestartSpooler(InstallSystem& system);
+// Copies the package, registers the driver and adds the queue. Nonzero when
+// the queue opens (or already existed); zero with the failing call's last
+// error otherwise.
+int InstallDriverAndQueue(InstallSystem& system, const WText& sourceDirectory,
+                          const InstallRequest& request);
+// The whole installation: settles on a free printer name (written back into
+// the request), installs, and restarts the spooler when the request's port is
+// not among the spooler's ports. Nonzero on success; zero with the cause in
+// the system's last error, in which case nothing but copied files may have
+// changed.
+int InstallPrinter(InstallSystem& system, const WText& sourceDirectory, InstallRequest& request);
+
+}  // namespace lorvex
+
+#endif  // LORVEX_INSTALLER_INSTALL_CORE_H

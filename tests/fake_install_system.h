@@ -1,0 +1,139 @@
+// fake_install_system.h: an in-memory spooler, file system and service
+// manager for the installation's native tests. It records every call that
+// changes something, so a test can see what the installation did and did not
+// touch.
+#ifndef LORVEX_TESTS_FAKE_INSTALL_SYSTEM_H
+#define LORVEX_TESTS_FAKE_INSTALL_SYSTEM_H
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "install_core.h"
+
+class FakeInstallSystem : public lorvex::InstallSystem {
+ public:
+  uint16_t architecture = lorvex::kArchX64;
+  std::optional<WText> driverDirectory = WTXT("C:\\windows\\system32\\spool\\drivers\\x64");
+  std::map<WText, std::string> files;     // path -> content
+  std::set<WText> lockedTargets;          // files the spooler holds open
+  std::vector<WText> drivers;             // registered driver names
+  std::vector<lorvex::DriverRegistration> registrations;
+  bool refuseDriver = false;
+  int driverListedAfter = 0;              // listings before a new driver shows
+  std::set<WText> printers;
+  std::vector<lorvex::QueueRecord> queues;
+  bool refusePrinter = false;
+  bool queueNeverOpens = false;
+  std::optional<std::vector<WText>> ports = std::vector<WText>{WTXT("LPT1:"), WTXT("COM1:"), WTXT("FILE:")};
+  bool spoolerOpens = true;
+  uint32_t serviceState = lorvex::kServiceRunning;
+  int lockedStarts = 0;                   // starts refused with 1055 first
+  std::vector<std::string> serviceCalls;
+  std::vector<uint32_t> sleeps;
+  std::vector<WText> defaults;
+  std::vector<WText> debug;
+  uint32_t lastError = 0;
+
+  uint16_t NativeArchitecture() override { return architecture; }
+  std::optional<WText> PrinterDriverDirectory() override {
+    if (!driverDirectory) lastError = 2;
+    return driverDirectory;
+  }
+  void DeleteFile(const WText& path) override {
+    if (!lockedTargets.count(path)) files.erase(path);
+  }
+  bool CopyFile(const WText& from, const WText& to) override {
+    auto it = files.find(from);
+    if (it == files.end()) return Fail(2);   // ERROR_FILE_NOT_FOUND
+    if (lockedTargets.count(to)) return Fail(32);  // ERROR_SHARING_VIOLATION
+    files[to] = it->second;
+    lastError = 0;
+    return true;
+  }
+  std::optional<std::vector<WText>> DriverNames() override {
+    if (driverListedAfter > 0) {
+      --driverListedAfter;
+      return std::vector<WText>{};
+    }
+    return drivers;
+  }
+  bool AddPrinterDriver(const lorvex::DriverRegistration& driver) override {
+    if (refuseDriver) return Fail(1797);
+    registrations.push_back(driver);
+    drivers.push_back(driver.name);
+    return true;
+  }
+  bool ProbePrinter(const WText& name) override {
+    if (queueNeverOpens || !printers.count(name)) return Fail(1801);  // ERROR_INVALID_PRINTER_NAME
+    return true;
+  }
+  bool AddPrinter(const lorvex::QueueRecord& queue) override {
+    if (refusePrinter) return Fail(1797);
+    queues.push_back(queue);
+    printers.insert(queue.printerName);
+    return true;
+  }
+  std::optional<std::vector<WText>> PortNames() override { return ports; }
+
+  class Service : public lorvex::SpoolerService {
+   public:
+    explicit Service(FakeInstallSystem* s) : s_(s) { s_->serviceCalls.push_back("open"); }
+    ~Service() override { s_->serviceCalls.push_back("close"); }
+    std::optional<uint32_t> QueryState() override { return s_->serviceState; }
+    bool Stop() override {
+      s_->serviceCalls.push_back("stop");
+      s_->serviceState = lorvex::kServiceStopped;
+      return true;
+    }
+    bool Start() override {
+      s_->serviceCalls.push_back("start");
+      if (s_->lockedStarts > 0) {
+        --s_->lockedStarts;
+        return s_->Fail(lorvex::kErrorServiceDatabaseLocked);
+      }
+      s_->serviceState = lorvex::kServiceRunning;
+      return true;
+    }
+
+   private:
+    FakeInstallSystem* s_;
+  };
+  std::unique_ptr<lorvex::SpoolerService> OpenSpooler() override {
+    if (!spoolerOpens) return nullptr;
+    return std::make_unique<Service>(this);
+  }
+  bool SetDefaultPrinter(const WText& name) override {
+    defaults.push_back(name);
+    return true;
+  }
+  void Sleep(uint32_t ms) override { sleeps.push_back(ms); }
+  uint32_t LastError() override { return lastError; }
+  void SetLastError(uint32_t code) override { lastError = code; }
+  void DebugOutput(const WText& text) override { debug.push_back(text); }
+
+  // Puts the whole package beside the installer in C:\setup\.
+  void StagePackage() {
+    for (const WChar* f : lorvex::kArchitectureFiles)
+      files[WTXT("C:\\setup\\\\amd64\\") + WText(f)] = "amd64 " + Utf8FromWide(f);
+    for (const WChar* f : lorvex::kCommonFiles) files[WTXT("C:\\setup\\\\") + WText(f)] = Utf8FromWide(f);
+  }
+  // The trace lines, without the line feeds sent after each.
+  std::vector<std::string> TraceLines() const {
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < debug.size(); ++i) {
+      if (debug[i] == WTXT("\n")) continue;
+      lines.push_back(Utf8FromWide(debug[i]));
+    }
+    return lines;
+  }
+
+ private:
+  bool Fail(uint32_t code) {
+    lastError = code;
+    return false;
+  }
+};
+
+#endif  // LORVEX_TESTS_FAKE_INSTALL_SYSTEM_H
