@@ -61,8 +61,8 @@ bool CopyDriverFile(InstallSystem& system, const WText& sourceDirectory, const W
     return false;
   }
   const WText target = DriverTargetPath(*directory, file);
-  system.DeleteFile(target);
-  const bool copied = system.CopyFile(source, target);
+  system.RemoveFile(target);
+  const bool copied = system.CopyPackageFile(source, target);
   TraceKeepingError(system, WTXT("Copy file from %ws to %ws, %d, errcode:0x%x."),
                     {source, target, copied ? 1 : 0, unsigned(system.LastError())});
   return copied;
@@ -116,7 +116,7 @@ int InstallDriverAndQueue(InstallSystem& system, const WText& sourceDirectory,
     driver.configFile = WTXT("uniDRVUI.DLL");
     driver.dependentFiles = DependentFileList();
     driver.defaultDataType = WTXT("RAW");
-    if (!system.AddPrinterDriver(driver)) {
+    if (!system.RegisterDriver(driver)) {
       TraceKeepingError(system, WTXT("AddPrinterDriver failed, errcode:%d."),
                         {int(system.LastError())});
       return 0;
@@ -145,7 +145,7 @@ int InstallDriverAndQueue(InstallSystem& system, const WText& sourceDirectory,
   queue.dataType = WTXT("RAW");
   queue.attributes = kPrinterAttributeLocal;
   std::optional<uint32_t> addError;
-  if (!system.AddPrinter(queue)) {
+  if (!system.CreateQueue(queue)) {
     addError = system.LastError();
     TraceKeepingError(system, WTXT("AddPrinter %s failed, portName: %s, driverName:%s, errcode:%d."),
                       {request.printerName, request.portName, request.driverName, int(*addError)});
@@ -158,6 +158,10 @@ int InstallDriverAndQueue(InstallSystem& system, const WText& sourceDirectory,
   // copied. The cause is the refused AddPrinter, else the failing open.
   if (addError) system.SetLastError(*addError);
   return 0;
+}
+
+bool SetDefaultPrinter(InstallSystem& system, const WText& printerName) {
+  return system.MakeDefaultPrinter(printerName);
 }
 
 int InstallPrinter(InstallSystem& system, const WText& sourceDirectory, InstallRequest& request) {

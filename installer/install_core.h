@@ -15,6 +15,12 @@
 #include "install_rules.h"
 #include "wtext.h"
 
+// winspool.h maps SetDefaultPrinter to its A/W forms; ours is a function of
+// its own.
+#ifdef SetDefaultPrinter
+#undef SetDefaultPrinter
+#endif
+
 namespace lorvex {
 
 // One installation, filled by the dialog. The printer name is replaced by the
@@ -75,24 +81,24 @@ class InstallSystem {
   virtual uint16_t NativeArchitecture() = 0;
   // The local printer-driver directory of the spooler's default environment.
   virtual std::optional<WText> PrinterDriverDirectory() = 0;
-  virtual void DeleteFile(const WText& path) = 0;
+  virtual void RemoveFile(const WText& path) = 0;
   // Copies, overwriting the target.
-  virtual bool CopyFile(const WText& from, const WText& to) = 0;
+  virtual bool CopyPackageFile(const WText& from, const WText& to) = 0;
   // The names of the installed drivers (level 8), or nothing when they
   // cannot be listed.
   virtual std::optional<std::vector<WText>> DriverNames() = 0;
-  virtual bool AddPrinterDriver(const DriverRegistration& driver) = 0;
+  virtual bool RegisterDriver(const DriverRegistration& driver) = 0;
   // Opens the local printer with full access, reads its level-2 record and
   // closes it again; true when it opened.
   virtual bool ProbePrinter(const WText& name) = 0;
-  virtual bool AddPrinter(const QueueRecord& queue) = 0;
+  virtual bool CreateQueue(const QueueRecord& queue) = 0;
   // The names of the local ports (level 2), or nothing.
   virtual std::optional<std::vector<WText>> PortNames() = 0;
   // The "Spooler" service, or null when the service manager or the service
   // cannot be opened.
   virtual std::unique_ptr<SpoolerService> OpenSpooler() = 0;
   // The spooler's set-default-printer entry (ordinal 204 of WINSPOOL.DRV).
-  virtual bool SetDefaultPrinter(const WText& name) = 0;
+  virtual bool MakeDefaultPrinter(const WText& name) = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
   virtual uint32_t LastError() = 0;
   virtual void SetLastError(uint32_t code) = 0;
@@ -121,6 +127,10 @@ void RestartSpooler(InstallSystem& system);
 // error otherwise.
 int InstallDriverAndQueue(InstallSystem& system, const WText& sourceDirectory,
                           const InstallRequest& request);
+// Makes the printer the default through the spooler's set-default entry;
+// the dialog does not look at the result.
+bool SetDefaultPrinter(InstallSystem& system, const WText& printerName);
+
 // The whole installation: settles on a free printer name (written back into
 // the request), installs, and restarts the spooler when the request's port is
 // not among the spooler's ports. Nonzero on success; zero with the cause in

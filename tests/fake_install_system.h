@@ -41,10 +41,10 @@ class FakeInstallSystem : public lorvex::InstallSystem {
     if (!driverDirectory) lastError = 2;
     return driverDirectory;
   }
-  void DeleteFile(const WText& path) override {
+  void RemoveFile(const WText& path) override {
     if (!lockedTargets.count(path)) files.erase(path);
   }
-  bool CopyFile(const WText& from, const WText& to) override {
+  bool CopyPackageFile(const WText& from, const WText& to) override {
     auto it = files.find(from);
     if (it == files.end()) return Fail(2);   // ERROR_FILE_NOT_FOUND
     if (lockedTargets.count(to)) return Fail(32);  // ERROR_SHARING_VIOLATION
@@ -59,7 +59,7 @@ class FakeInstallSystem : public lorvex::InstallSystem {
     }
     return drivers;
   }
-  bool AddPrinterDriver(const lorvex::DriverRegistration& driver) override {
+  bool RegisterDriver(const lorvex::DriverRegistration& driver) override {
     if (refuseDriver) return Fail(1797);
     registrations.push_back(driver);
     drivers.push_back(driver.name);
@@ -69,7 +69,7 @@ class FakeInstallSystem : public lorvex::InstallSystem {
     if (queueNeverOpens || !printers.count(name)) return Fail(1801);  // ERROR_INVALID_PRINTER_NAME
     return true;
   }
-  bool AddPrinter(const lorvex::QueueRecord& queue) override {
+  bool CreateQueue(const lorvex::QueueRecord& queue) override {
     if (refusePrinter) return Fail(1797);
     queues.push_back(queue);
     printers.insert(queue.printerName);
@@ -104,7 +104,7 @@ class FakeInstallSystem : public lorvex::InstallSystem {
     if (!spoolerOpens) return nullptr;
     return std::make_unique<Service>(this);
   }
-  bool SetDefaultPrinter(const WText& name) override {
+  bool MakeDefaultPrinter(const WText& name) override {
     defaults.push_back(name);
     return true;
   }

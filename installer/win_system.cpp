@@ -1,0 +1,248 @@
+// win_system.cpp: the installation's and the discovery's system calls.
+#include "win_system.h"
+
+
+#include <vector>
+
+namespace lorvex {
+
+namespace {
+
+constexpr DWORD kDriverDirectoryBytes = 520;
+constexpr DWORD kPrinterAllAccess = 0xF000C;
+constexpr DWORD kManagerAllAccess = 0xF003F;
+constexpr DWORD kServiceAllAccess = 0xF01FF;
+constexpr int kSetDefaultPrinterOrdinal = 204;
+constexpr int kAnsiBytes = 255;
+
+// The bytes of a level-n enumeration: a first call for the size, then a
+// zero-filled buffer of that size. Nothing when the size is zero or the
+// second call fails.
+template <typename Enumerate>
+std::optional<std::vector<BYTE>> EnumerateLevel(Enumerate enumerate, DWORD* count) {
+  DWORD needed = 0;
+  *count = 0;
+  enumerate(nullptr, 0, &needed, count);
+  if (needed == 0) return std::nullopt;
+  std::vector<BYTE> buffer(needed, 0);
+  if (!enumerate(buffer.data(), needed, &needed, count)) return std::nullopt;
+  return buffer;
+}
+
+class WinSpoolerService : public SpoolerService {
+ public:
+  WinSpoolerService(ServiceHandle manager, ServiceHandle service)
+      : manager_(std::move(manager)), service_(std::move(service)) {}
+  ~WinSpoolerService() override {
+    // The service handle is closed before the manager's.
+    service_.Reset();
+    manager_.Reset();
+  }
+  std::optional<uint32_t> QueryState() override {
+    SERVICE_STATUS_PROCESS status{};
+    DWORD needed = 0;
+    if (!QueryServiceStatusEx(service_.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                              sizeof status, &needed))
+      return std::nullopt;
+    return status.dwCurrentState;
+  }
+  bool Stop() override {
+    SERVICE_STATUS status{};
+    return ControlService(service_.Get(), SERVICE_CONTROL_STOP, &status) != FALSE;
+  }
+  bool Start() override { return StartServiceW(service_.Get(), 0, nullptr) != FALSE; }
+
+ private:
+  ServiceHandle manager_;
+  ServiceHandle service_;
+};
+
+class WinDeviceParameters : public DeviceParameters {
+ public:
+  explicit WinDeviceParameters(RegKey key) : key_(std::move(key)) {}
+  std::optional<RegistryValue> Query(const WText& name) override {
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key_.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+      return std::nullopt;
+    RegistryValue value;
+    value.type = type;
+    value.bytes.assign(size, 0);
+    if (size != 0 && RegQueryValueExW(key_.Get(), name.c_str(), nullptr, &type, value.bytes.data(),
+                                      &size) != ERROR_SUCCESS)
+      return std::nullopt;
+    value.bytes.resize(size);
+    return value;
+  }
+
+ private:
+  RegKey key_;
+};
+
+}  // namespace
+
+PrinterHandle OpenLocalPrinter(const WText& name) {
+  PRINTER_DEFAULTSW defaults{nullptr, nullptr, kPrinterAllAccess};
+  PrinterHandle printer;
+  if (!OpenPrinterW(const_cast<LPWSTR>(name.c_str()), printer.Put(), &defaults)) printer.Reset();
+  return printer;
+}
+
+uint16_t WinInstallSystem::NativeArchitecture() {
+  SYSTEM_INFO info{};
+  GetNativeSystemInfo(&info);
+  return info.wProcessorArchitecture;
+}
+
+std::optional<WText> WinInstallSystem::PrinterDriverDirectory() {
+  BYTE buffer[kDriverDirectoryBytes] = {};
+  DWORD needed = 0;
+  if (!GetPrinterDriverDirectoryW(nullptr, nullptr, 1, buffer, sizeof buffer, &needed))
+    return std::nullopt;
+  const WChar* text = reinterpret_cast<const WChar*>(buffer);
+  return WText(text, WideLength(text, kDriverDirectoryBytes / sizeof(WChar)));
+}
+
+void WinInstallSystem::RemoveFile(const WText& path) { DeleteFileW(path.c_str()); }
+
+bool WinInstallSystem::CopyPackageFile(const WText& from, const WText& to) {
+  return CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
+}
+
+std::optional<std::vector<WText>> WinInstallSystem::DriverNames() {
+  DWORD count = 0;
+  const auto buffer = EnumerateLevel(
+      [](BYTE* b, DWORD size, DWORD* needed, DWORD* n) {
+        return EnumPrinterDriversW(nullptr, nullptr, 8, b, size, needed, n) != FALSE;
+      },
+      &count);
+  if (!buffer) return std::nullopt;
+  std::vector<WText> names;
+  const auto* info = reinterpret_cast<const DRIVER_INFO_8W*>(buffer->data());
+  for (DWORD i = 0; i < count; ++i)
+    if (info[i].pName) names.emplace_back(info[i].pName);
+  return names;
+}
+
+bool WinInstallSystem::RegisterDriver(const DriverRegistration& driver) {
+  std::vector<WChar> dependent = driver.dependentFiles;
+  WText name = driver.name, path = driver.driverPath, data = driver.dataFile,
+        config = driver.configFile, type = driver.defaultDataType;
+  DRIVER_INFO_3W info{};
+  info.cVersion = driver.version;
+  info.pName = name.data();
+  info.pDriverPath = path.data();
+  info.pDataFile = data.data();
+  info.pConfigFile = config.data();
+  info.pDependentFiles = dependent.data();
+  info.pDefaultDataType = type.data();
+  return AddPrinterDriverW(nullptr, 3, reinterpret_cast<BYTE*>(&info)) != FALSE;
+}
+
+bool WinInstallSystem::ProbePrinter(const WText& name) {
+  PrinterHandle printer = OpenLocalPrinter(name);
+  if (!printer) return false;
+  // The record is read as the spooler hands it; nothing in it is used.
+  DWORD needed = 0;
+  GetPrinterW(printer.Get(), 2, nullptr, 0, &needed);
+  if (needed != 0) {
+    std::vector<BYTE> info(needed, 0);
+    GetPrinterW(printer.Get(), 2, info.data(), needed, &needed);
+  }
+  return true;
+}
+
+bool WinInstallSystem::CreateQueue(const QueueRecord& queue) {
+  WText name = queue.printerName, port = queue.portName, driver = queue.driverName,
+        processor = queue.printProcessor, type = queue.dataType;
+  PRINTER_INFO_2W info{};
+  info.pPrinterName = name.data();
+  info.pPortName = port.data();
+  info.pDriverName = driver.data();
+  info.pPrintProcessor = processor.data();
+  info.pDatatype = type.data();
+  info.Attributes = queue.attributes;
+  PrinterHandle added(AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
+  return added.Valid();
+}
+
+std::optional<std::vector<WText>> WinInstallSystem::PortNames() {
+  DWORD count = 0;
+  const auto buffer = EnumerateLevel(
+      [](BYTE* b, DWORD size, DWORD* needed, DWORD* n) {
+        return EnumPortsW(nullptr, 2, b, size, needed, n) != FALSE;
+      },
+      &count);
+  if (!buffer) return std::nullopt;
+  std::vector<WText> names;
+  const auto* info = reinterpret_cast<const PORT_INFO_2W*>(buffer->data());
+  for (DWORD i = 0; i < count; ++i)
+    if (info[i].pPortName) names.emplace_back(info[i].pPortName);
+  return names;
+}
+
+std::unique_ptr<SpoolerService> WinInstallSystem::OpenSpooler() {
+  ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, kManagerAllAccess));
+  if (!manager) return nullptr;
+  ServiceHandle service(OpenServiceW(manager.Get(), L"Spooler", kServiceAllAccess));
+  if (!service) return nullptr;
+  return std::make_unique<WinSpoolerService>(std::move(manager), std::move(service));
+}
+
+bool WinInstallSystem::MakeDefaultPrinter(const WText& name) {
+  typedef BOOL(WINAPI * SetDefaultPrinterEntry)(LPCWSTR);
+  HMODULE spooler = GetModuleHandleW(L"winspool.drv");
+  if (spooler == nullptr) spooler = LoadLibraryW(L"winspool.drv");
+  if (spooler == nullptr) return false;
+  const auto entry = reinterpret_cast<SetDefaultPrinterEntry>(reinterpret_cast<void (*)()>(
+      GetProcAddress(spooler, MAKEINTRESOURCEA(kSetDefaultPrinterOrdinal))));
+  return entry != nullptr && entry(name.c_str()) != FALSE;
+}
+
+void WinInstallSystem::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+uint32_t WinInstallSystem::LastError() { return ::GetLastError(); }
+void WinInstallSystem::SetLastError(uint32_t code) { ::SetLastError(code); }
+void WinInstallSystem::DebugOutput(const WText& text) { OutputDebugStringW(text.c_str()); }
+
+WinUsbDeviceSource::WinUsbDeviceSource()
+    : set_(SetupDiGetClassDevsW(&kUsbPrintInterface, nullptr, nullptr,
+                                DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)) {}
+
+UsbDeviceSource::Member WinUsbDeviceSource::DevicePath(uint32_t index, WText* path) {
+  if (!set_) return Member::kEnd;
+  SP_DEVICE_INTERFACE_DATA interfaceData{};
+  interfaceData.cbSize = sizeof interfaceData;
+  if (!SetupDiEnumDeviceInterfaces(set_.Get(), nullptr, &kUsbPrintInterface, index,
+                                   &interfaceData))
+    return Member::kEnd;
+  SP_DEVINFO_DATA deviceData{};
+  deviceData.cbSize = sizeof deviceData;
+  DWORD size = 0;
+  SetupDiGetDeviceInterfaceDetailW(set_.Get(), &interfaceData, nullptr, 0, &size, &deviceData);
+  if (size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) return Member::kSkip;
+  std::vector<BYTE> buffer(size, 0);
+  auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.data());
+  detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+  if (!SetupDiGetDeviceInterfaceDetailW(set_.Get(), &interfaceData, detail, size, &size, &deviceData))
+    return Member::kSkip;
+  const size_t maxChars = (buffer.size() - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath)) /
+                          sizeof(WChar);
+  *path = WText(detail->DevicePath, WideLength(detail->DevicePath, maxChars));
+  return Member::kFound;
+}
+
+std::unique_ptr<DeviceParameters> WinUsbDeviceSource::OpenKey(const WText& key) {
+  RegKey opened;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, opened.Put()) != ERROR_SUCCESS)
+    return nullptr;
+  return std::make_unique<WinDeviceParameters>(std::move(opened));
+}
+
+std::string WinUsbDeviceSource::ToAnsi(const WText& text) {
+  char bytes[kAnsiBytes] = {};
+  const WText cut = Bounded(text, kAnsiBytes + 1);
+  if (WideCharToMultiByte(CP_ACP, 0, cut.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr) == 0)
+    return std::string();
+  return std::string(bytes, strnlen(bytes, sizeof bytes));
+}
+
+}  // namespace lorvex

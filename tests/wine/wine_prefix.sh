@@ -1,0 +1,52 @@
+# wine_prefix.sh: sourced by the Wine checks. Makes one throwaway prefix for
+# the whole check, booted once, so that its programs share one spooler and
+# registry; removes it on exit.
+#   wine_prefix_start i386|amd64     (exits 77 where that Wine cannot run)
+#   wrun PROGRAM [ARGS...]           runs a Windows program in the prefix
+# After wine_prefix_start: $WINEPREFIX, $drive_c.
+
+wine_prefix_start() {
+  local arch=$1
+  case "$arch" in
+    amd64) WINE_LOADER=/usr/lib/wine/wine64; export WINEARCH=win64 ;;
+    i386) WINE_LOADER=/usr/lib/wine/wine; export WINEARCH=win32 ;;
+    *) echo "wine_prefix: unknown architecture $arch" >&2; exit 2 ;;
+  esac
+  if [ ! -x "$WINE_LOADER" ]; then
+    echo "SKIP: $WINE_LOADER is not installed" >&2
+    exit 77
+  fi
+  if [ "$arch" = i386 ] && ! timeout 20 "$WINE_LOADER" --version >/dev/null 2>&1; then
+    echo "SKIP: this kernel does not run i386 programs, so 32-bit Wine cannot start here" >&2
+    exit 77
+  fi
+  WINEPREFIX=$(mktemp -d /tmp/lorvex-wine.XXXXXX)
+  export WINEPREFIX WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=${WINEDEBUG:--all}
+  trap 'wine_prefix_end' EXIT
+  timeout 120 "$WINE_LOADER" wineboot -i >/dev/null 2>&1
+  # Until the boot's own processes are done, the first service start can
+  # fail with "database locked".
+  timeout 60 wineserver -w
+  drive_c=$WINEPREFIX/drive_c
+}
+
+wine_prefix_end() {
+  wineserver -k >/dev/null 2>&1
+  rm -rf "$WINEPREFIX"
+}
+
+wrun() {
+  timeout 120 "$WINE_LOADER" "$@"
+}
+
+# The texts a program sent to the debugger channel, one per line as Wine
+# logs them under WINEDEBUG=-all,warn+seh: OutputDebugStringA "..." with C
+# escapes kept (a backslash shows as \\, a line feed as \n).
+debugger_texts() {
+  sed -n 's/^[0-9a-f]*:warn:seh:OutputDebugStringA "\(.*\)"$/\1/p' "$1"
+}
+
+# The same text in Wine's escaped form.
+wine_escape() {
+  printf '%s' "$1" | sed -e 's/\\/\\\\/g'
+}
