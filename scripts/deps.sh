@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 xvfb
   libstb-dev
-  fonts-wqy-microhei imagemagick xdotool zip x11-utils
+  fonts-wqy-microhei imagemagick ghostscript xdotool zip x11-utils
 )
 
 sudo_cmd=()

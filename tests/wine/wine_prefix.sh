@@ -23,7 +23,7 @@ wine_prefix_start() {
   WINEPREFIX=$(mktemp -d /tmp/lorvex-wine.XXXXXX)
   export WINEPREFIX WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=${WINEDEBUG:--all}
   trap 'wine_prefix_end' EXIT
-  timeout 120 "$WINE_LOADER" wineboot -i >/dev/null 2>&1
+  wrun wineboot -i >/dev/null 2>&1
   # Until the boot's own processes are done, the first service start can
   # fail with "database locked".
   timeout 60 wineserver -w
@@ -31,12 +31,15 @@ wine_prefix_start() {
 }
 
 wine_prefix_end() {
+  cd / || true
   wineserver -k >/dev/null 2>&1
   rm -rf "$WINEPREFIX"
 }
 
+# $WINE_LC_ALL, when set, is the locale of every Wine program (Wine picks
+# its resource language from LC_ALL, without generated locales).
 wrun() {
-  timeout 120 "$WINE_LOADER" "$@"
+  env ${WINE_LC_ALL:+LC_ALL=$WINE_LC_ALL} timeout 120 "$WINE_LOADER" "$@"
 }
 
 # The texts a program sent to the debugger channel, one per line as Wine
