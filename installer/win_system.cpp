@@ -15,6 +15,14 @@ constexpr DWORD kServiceAllAccess = 0xF01FF;
 constexpr int kSetDefaultPrinterOrdinal = 204;
 constexpr int kAnsiBytes = 255;
 
+// SetupAPI's records are packed: the detail record's fixed part (its size
+// field and the first path character) is 6 bytes on i386 and 8 on amd64.
+#if defined(_WIN64)
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 8, "amd64 SetupAPI packing");
+#else
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6, "i386 SetupAPI packing");
+#endif
+
 // The bytes of a level-n enumeration: a first call for the size, then a
 // zero-filled buffer of that size. Nothing when the size is zero or the
 // second call fails.
