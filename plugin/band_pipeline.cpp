@@ -139,18 +139,26 @@ int ParseSavePaperMode(const char* text) {
 
 int32_t OffsetDots(int32_t n) { return static_cast<int32_t>((int64_t{8} * n) / 10); }
 
+namespace {
+// The halftone options by name, as the printer description spells them.
+const struct {
+  const char* name;
+  Halftone halftone;
+} kHalftoneTable[kHalftoneOptions] = {
+    {"HT_NONE", {true, 0}},          {"HT_Ordered", {false, 1}},
+    {"HT_Burkes", {false, 2}},       {"HT_Stucki", {false, 3}},
+    {"HT_FloydSteinberg", {false, 0}}, {"HT_Jarvis-Judice-Ninke", {false, 4}},
+    {"HT_Sierra", {false, 5}},       {"HT_StevensonArce", {false, 6}},
+};
+}  // namespace
+
+const char* HalftoneOptionName(int index) {
+  return index >= 0 && index < kHalftoneOptions ? kHalftoneTable[index].name : nullptr;
+}
+
 Halftone HalftoneFor(const char* name) {
-  static const struct {
-    const char* name;
-    Halftone halftone;
-  } kTable[] = {
-      {"HT_NONE", {true, 0}},          {"HT_Ordered", {false, 1}},
-      {"HT_Burkes", {false, 2}},       {"HT_Stucki", {false, 3}},
-      {"HT_FloydSteinberg", {false, 0}}, {"HT_Jarvis-Judice-Ninke", {false, 4}},
-      {"HT_Sierra", {false, 5}},       {"HT_StevensonArce", {false, 6}},
-  };
   if (name) {
-    for (const auto& entry : kTable) {
+    for (const auto& entry : kHalftoneTable) {
       if (std::strcmp(name, entry.name) == 0) return entry.halftone;
     }
   }

@@ -43,6 +43,10 @@ struct Halftone {
   long method;
 };
 Halftone HalftoneFor(const char* name);
+// The eight option names, in the order the host's option list gives them;
+// null outside 0 to kHalftoneOptions - 1.
+constexpr int kHalftoneOptions = 8;
+const char* HalftoneOptionName(int index);
 
 // The host's band: `height` rows of 8-bit gray (255 white), first row first,
 // `rowBytes` apart, each holding at least `width` pixels.

@@ -88,6 +88,56 @@ DecodedStream DecodeStream(const uint8_t* data, size_t size) {
   return out;
 }
 
+DecodedCommands DecodeDeviceCommands(const uint8_t* data, size_t size) {
+  DecodedCommands out;
+  auto fail = [&](size_t at, std::string why) {
+    out.ok = false;
+    out.error = std::move(why);
+    out.errorOffset = at;
+    return out;
+  };
+  size_t at = 0;
+  while (at < size) {
+    DeviceCommand c{};
+    c.offset = at;
+    if (data[at] == kESC && at + 1 < size && data[at + 1] == '@') {  // ESC @: initialise
+      c.kind = DeviceCommand::kInitialize;
+      at += 2;
+    } else if (data[at] == kESC && at + 1 < size && data[at + 1] == 'p') {  // ESC p m t1 t2: drawer kick
+      if (at + 5 > size) return fail(at, "stream ends inside ESC p");
+      const uint8_t m = data[at + 2];
+      if (m != 0 && m != 1 && m != 48 && m != 49) return fail(at + 2, "ESC p with pin m=" + std::to_string(m));
+      c.kind = DeviceCommand::kDrawerPulse;
+      c.pin = (m == 0 || m == 48) ? 2 : 5;
+      c.onMs = data[at + 3] * 2u;
+      c.offMs = data[at + 4] * 2u;
+      if (c.onMs > c.offMs) return fail(at + 3, "ESC p on time longer than its off time");
+      at += 5;
+    } else if (data[at] == kGS && at + 1 < size && data[at + 1] == 'V') {  // GS V: cut
+      if (at + 3 > size) return fail(at, "stream ends inside GS V");
+      const uint8_t m = data[at + 2];
+      c.kind = DeviceCommand::kCut;
+      if (m == 0 || m == 1 || m == 48 || m == 49) {
+        c.fullCut = (m == 0 || m == 48);
+        at += 3;
+      } else if (m == 65 || m == 66) {
+        if (at + 4 > size) return fail(at, "stream ends inside GS V m n");
+        c.fullCut = m == 65;
+        c.feedsFirst = true;
+        c.feedExtra = data[at + 3];
+        at += 4;
+      } else {
+        return fail(at + 2, "GS V with m=" + std::to_string(m));
+      }
+    } else {
+      return fail(at, "not a device command: " + Hex(data[at]));
+    }
+    out.commands.push_back(c);
+  }
+  out.ok = true;
+  return out;
+}
+
 Paper LayOut(const DecodedStream& stream) {
   Paper paper;
   uint32_t length = 0;

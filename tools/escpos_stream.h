@@ -55,4 +55,29 @@ Paper LayOut(const DecodedStream& stream);
 // red line across. False when the file cannot be written.
 bool WritePaperPng(const Paper& paper, const char* path);
 
+// The commands a printer description has the platform's driver send around
+// the plug-in's raster: ESC @ (initialise), GS V m (cut, m 0/48 full, 1/49
+// partial), GS V m n (m 65 full, 66 partial: feed to the cutter plus n, then
+// cut) and ESC p m t1 t2 (drawer kick, m 0/48 pin 2, 1/49 pin 5, on t1 x 2 ms,
+// off t2 x 2 ms).
+struct DeviceCommand {
+  enum Kind { kInitialize, kCut, kDrawerPulse } kind;
+  size_t offset;
+  bool fullCut = false;     // cut: through the paper (else a hinge is left)
+  bool feedsFirst = false;  // cut: feeds the last printed row to the cutter
+  uint32_t feedExtra = 0;   // cut: the n of GS V 65/66 n
+  int pin = 0;              // drawer: 2 or 5
+  uint32_t onMs = 0, offMs = 0;
+};
+
+struct DecodedCommands {
+  bool ok = false;
+  std::string error;
+  size_t errorOffset = 0;
+  std::vector<DeviceCommand> commands;
+};
+
+// Reads a sequence of those commands; stops at the first other byte.
+DecodedCommands DecodeDeviceCommands(const uint8_t* data, size_t size);
+
 #endif  // LORVEX_TOOLS_ESCPOS_STREAM_H
