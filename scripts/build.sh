@@ -19,6 +19,12 @@ for arch in i386:mingw-i686 amd64:mingw-x64; do
 done
 echo "built: $(cd dist && find . -type f | sort | tr '\n' ' ')"
 
+# The driver package a Windows user installs from, and its zip.
+scripts/package.sh dist/package
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/native/CMakeCache.txt)
+(cd dist/package && zip -qr "../lorvex-driver-$version.zip" .)
+echo "packaged: dist/package/ and dist/lorvex-driver-$version.zip"
+
 # The sample receipt through every halftone option: the byte stream the
 # printer would get, and a picture of what it would print.
 mkdir -p out
