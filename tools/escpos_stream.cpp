@@ -19,16 +19,20 @@ std::string Hex(uint8_t b) {
   return text;
 }
 
+// Ends a decode at the first fault: what was wrong and where.
+template <typename Decoded>
+Decoded& Refuse(Decoded& out, size_t at, std::string why) {
+  out.ok = false;
+  out.error = std::move(why);
+  out.errorOffset = at;
+  return out;
+}
+
 }  // namespace
 
 DecodedStream DecodeStream(const uint8_t* data, size_t size) {
   DecodedStream out;
-  auto fail = [&](size_t at, std::string why) {
-    out.ok = false;
-    out.error = std::move(why);
-    out.errorOffset = at;
-    return out;
-  };
+  auto fail = [&](size_t at, std::string why) { return Refuse(out, at, std::move(why)); };
 
   size_t at = 0;
   while (at < size) {
@@ -90,12 +94,7 @@ DecodedStream DecodeStream(const uint8_t* data, size_t size) {
 
 DecodedCommands DecodeDeviceCommands(const uint8_t* data, size_t size) {
   DecodedCommands out;
-  auto fail = [&](size_t at, std::string why) {
-    out.ok = false;
-    out.error = std::move(why);
-    out.errorOffset = at;
-    return out;
-  };
+  auto fail = [&](size_t at, std::string why) { return Refuse(out, at, std::move(why)); };
   size_t at = 0;
   while (at < size) {
     DeviceCommand c{};

@@ -12,13 +12,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 wine_prefix_start "$arch"
 cd "$WINEPREFIX" || exit 1
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-expect() {  # expect OUTPUT KEY=VALUE...
-  local out=$1; shift
-  for kv in "$@"; do grep -qxF -- "$kv" <<<"$out" || fail "expected '$kv' in: $(tr '\n' ' ' <<<"$out")"; done
-}
-check() { wrun 'C:\install-check.exe' "$@" 2>/dev/null | tr -d '\r'; }
 
 cp "$check_exe" "$drive_c/install-check.exe"
 case "$arch" in amd64) sub=amd64 driver_dir=x64 ;; i386) sub=i386 driver_dir=w32x86 ;; esac

@@ -14,12 +14,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/xvfb.sh"
 mkdir -p "$shots"
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-expect() {  # expect OUTPUT LINE...
-  local out=$1; shift
-  for line in "$@"; do grep -qxF -- "$line" <<<"$out" || fail "expected '$line' in: $(tr '\n' ' ' <<<"$out")"; done
-}
 
 # One prefix per language, booted under that locale; every program of the
 # prefix runs in one virtual desktop, so no window manager is needed.
@@ -40,7 +34,6 @@ end_language() {
 }
 installer() { (WINEDLLOVERRIDES="mscoree,mshtml=;printui=n" wrun 'C:\setup\Installer.exe' >/dev/null 2>&1 &) ; }
 drive() { wrun 'C:\dialog-driver.exe' "$@" 2>/dev/null | tr -d '\r'; }
-check() { wrun 'C:\install-check.exe' "$@" 2>/dev/null | tr -d '\r'; }
 stage_package() {
   mkdir -p "$drive_c/setup/$sub"
   for f in LORVEXRES.DLL LORVEX.DLL UNIDRV.DLL UNIDRVUI.DLL UNIRES.DLL; do echo "stand-in $f" > "$drive_c/setup/$sub/$f"; done

@@ -14,13 +14,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 wine_prefix_start "$arch"
 cd "$WINEPREFIX" || exit 1
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-expect() {
-  local out=$1; shift
-  for kv in "$@"; do grep -qxF -- "$kv" <<<"$out" || fail "expected '$kv' in: $(tr '\n' ' ' <<<"$out")"; done
-}
-check() { wrun 'C:\install-check.exe' "$@" 2>/dev/null | tr -d '\r'; }
 
 # The package as the main job lays it out, without the generic files.
 pkg="$drive_c/package"

@@ -3,9 +3,14 @@
 # registry; removes it on exit.
 #   wine_prefix_start i386|amd64     (exits 77 where that Wine cannot run)
 #   wrun PROGRAM [ARGS...]           runs a Windows program in the prefix
+#   check ARGS...                    runs C:\install-check.exe, output without CRs
+#   fail TEXT / expect OUTPUT LINE... count failures in $failures
 # After wine_prefix_start: $WINEPREFIX, $drive_c.
 
-wine_prefix_start() {
+# Picks the Wine loader of an architecture into $WINE_LOADER (and WINEARCH);
+# exits 77 (skipped) where this machine cannot run it: 32-bit Wine needs a
+# kernel that executes i386 Linux programs.
+wine_loader_for() {
   local arch=$1
   case "$arch" in
     amd64) WINE_LOADER=/usr/lib/wine/wine64; export WINEARCH=win64 ;;
@@ -20,6 +25,10 @@ wine_prefix_start() {
     echo "SKIP: this kernel does not run i386 programs, so 32-bit Wine cannot start here" >&2
     exit 77
   fi
+}
+
+wine_prefix_start() {
+  wine_loader_for "$1"
   WINEPREFIX=$(mktemp -d /tmp/lorvex-wine.XXXXXX)
   export WINEPREFIX WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=${WINEDEBUG:--all}
   trap 'wine_prefix_end' EXIT
@@ -53,3 +62,12 @@ debugger_texts() {
 wine_escape() {
   printf '%s' "$1" | sed -e 's/\\/\\\\/g'
 }
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+# expect OUTPUT LINE...: every LINE is a whole line of OUTPUT.
+expect() {
+  local out=$1; shift
+  for line in "$@"; do grep -qxF -- "$line" <<<"$out" || fail "expected '$line' in: $(tr '\n' ' ' <<<"$out")"; done
+}
+check() { wrun 'C:\install-check.exe' "$@" 2>/dev/null | tr -d '\r'; }
