@@ -41,6 +41,17 @@ inline void PutFeed(BYTE* out, BYTE dots) {
 // rows (n = 0), then cut.
 constexpr BYTE kFeedAndCut[4] = {kGS, 'V', 66, 0};
 
+// ESC p m t1 t2: pulse the cash-drawer kick on pin 2 (m = 0) or pin 5 (m = 1)
+// for t1 x 2 ms, then keep it off for t2 x 2 ms: 50 ms on, 500 ms off.
+constexpr size_t kDrawerPulseSize = 5;
+inline void PutDrawerPulse(BYTE* out, int pin) {
+  out[0] = kESC;
+  out[1] = 'p';
+  out[2] = pin == 5 ? 1 : 0;
+  out[3] = 25;   // t1: 50 ms on
+  out[4] = 250;  // t2: 500 ms off
+}
+
 }  // namespace escpos
 
 #endif  // LORVEX_PLUGIN_ESCPOS_H

@@ -2,6 +2,7 @@
 // paper model of the preview.
 #include "escpos_stream.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <stb_image_write.h>
@@ -30,12 +31,28 @@ Decoded& Refuse(Decoded& out, size_t at, std::string why) {
 
 }  // namespace
 
-DecodedStream DecodeStream(const uint8_t* data, size_t size) {
+DecodedStream DecodeStream(const uint8_t* data, size_t size, const StreamModel& model) {
   DecodedStream out;
   auto fail = [&](size_t at, std::string why) { return Refuse(out, at, std::move(why)); };
 
   size_t at = 0;
   while (at < size) {
+    const bool cutCommand = data[at] == kGS && at + 1 < size && data[at + 1] == 'V';
+    if (model.jobCommands && (data[at] == kESC || cutCommand)) {
+      // One job command: ESC @, ESC p or any cut.
+      const size_t length = data[at] == kESC ? (at + 1 < size && data[at + 1] == 'p' ? 5 : 2)
+                                             : (at + 2 < size && (data[at + 2] == 65 || data[at + 2] == 66) ? 4 : 3);
+      const DecodedCommands command = DecodeDeviceCommands(data + at, std::min(length, size - at));
+      if (!command.ok) return fail(at + command.errorOffset, command.error);
+      StreamItem item;
+      item.offset = at;
+      item.kind = command.commands[0].kind == DeviceCommand::kCut          ? StreamItem::kCut
+                  : command.commands[0].kind == DeviceCommand::kDrawerPulse ? StreamItem::kDrawerPulse
+                                                                            : StreamItem::kInitialize;
+      out.items.push_back(std::move(item));
+      at += length;
+      continue;
+    }
     if (data[at] != kGS) return fail(at, "expected GS (0x1D), found " + Hex(data[at]));
     if (at + 1 >= size) return fail(at, "stream ends inside a command");
     const uint8_t command = data[at + 1];
@@ -62,17 +79,16 @@ DecodedStream DecodeStream(const uint8_t* data, size_t size) {
     const uint32_t rowBytes = data[at + 4] | (uint32_t{data[at + 5]} << 8);
     const uint32_t rows = data[at + 6] | (uint32_t{data[at + 7]} << 8);
     if (rowBytes == 0) return fail(at + 4, "raster record of 0 bytes per row");
-    if (rows == 0 || rows > kMaxSliceRows) {
+    if (rows == 0 || (rows > kMaxSliceRows && !model.rasterAdvances)) {
       return fail(at + 6, "raster record of " + std::to_string(rows) + " rows, expected 1 to 24");
     }
     const size_t bitsAt = at + 8;
     const size_t bitsSize = size_t{rowBytes} * rows;
     if (bitsSize > size - bitsAt) return fail(at, "raster record runs past the end of the stream");
     const size_t feedAt = bitsAt + bitsSize;
-    if (feedAt + 3 > size || data[feedAt] != kESC || data[feedAt + 1] != 'J') {
-      return fail(feedAt, "raster record not followed by ESC J");
-    }
-    if (data[feedAt + 2] != kSliceFeed) {
+    const bool fed = feedAt + 3 <= size && data[feedAt] == kESC && data[feedAt + 1] == 'J';
+    if (!fed && !model.rasterAdvances) return fail(feedAt, "raster record not followed by ESC J");
+    if (fed && !model.rasterAdvances && data[feedAt + 2] != kSliceFeed) {
       return fail(feedAt + 2, "feed of " + std::to_string(data[feedAt + 2]) + " after a slice, expected 24");
     }
     StreamItem raster;
@@ -80,12 +96,12 @@ DecodedStream DecodeStream(const uint8_t* data, size_t size) {
     raster.offset = at;
     raster.rowBytes = rowBytes;
     raster.rows = rows;
-    raster.feed = data[feedAt + 2];
+    raster.feed = fed ? data[feedAt + 2] : 0;
     raster.bits.assign(data + bitsAt, data + feedAt);
     out.items.push_back(std::move(raster));
-    at = feedAt + 3;
+    at = feedAt + (fed ? 3 : 0);
   }
-  if (!out.items.empty() && out.items.back().kind == StreamItem::kCut) {
+  if (!model.jobCommands && !out.items.empty() && out.items.back().kind == StreamItem::kCut) {
     return fail(out.items.back().offset, "a cut after the last copy");
   }
   out.ok = true;
@@ -137,14 +153,17 @@ DecodedCommands DecodeDeviceCommands(const uint8_t* data, size_t size) {
   return out;
 }
 
-Paper LayOut(const DecodedStream& stream) {
+Paper LayOut(const DecodedStream& stream, const StreamModel& model) {
   Paper paper;
+  // How far a record moves the paper: its feed, and its own rows where the
+  // raster command advances.
+  auto advance = [&](const StreamItem& item) { return item.feed + (model.rasterAdvances ? item.rows : 0); };
   uint32_t length = 0;
   for (const StreamItem& item : stream.items) {
     if (item.kind != StreamItem::kRaster) continue;
     if (item.rowBytes * 8 > paper.width) paper.width = item.rowBytes * 8;
-    const uint32_t end = length + (item.rows > item.feed ? item.rows : item.feed);
-    length += item.feed;
+    const uint32_t end = length + (item.rows > advance(item) ? item.rows : advance(item));
+    length += advance(item);
     if (end > paper.height) paper.height = end;
   }
   paper.dots.assign(size_t{paper.width} * paper.height, 0);
@@ -155,12 +174,13 @@ Paper LayOut(const DecodedStream& stream) {
       paper.cuts.push_back(y);
       continue;
     }
+    if (item.kind != StreamItem::kRaster) continue;
     for (uint32_t r = 0; r < item.rows; ++r) {
       const uint8_t* row = item.bits.data() + size_t{r} * item.rowBytes;
       uint8_t* dots = paper.dots.data() + size_t{y + r} * paper.width;
       for (uint32_t x = 0; x < item.rowBytes * 8; ++x) dots[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
     }
-    y += item.feed;
+    y += advance(item);
   }
   return paper;
 }

@@ -5,7 +5,8 @@
 //   raster records  GS v 0 0 xL xH yL yH, yL rows of xL + 256 xH bytes,
 //                   then ESC J 24 at once
 //   cuts            GS V 66 0
-// and nothing else. Any other byte, a record that claims more rows than a
+// and nothing else (a StreamModel widens this for other printers and whole
+// jobs). Any other byte, a record that claims more rows than a
 // slice holds or more bytes than the stream has, a record without its feed,
 // or a feed other than 24 is reported with its offset.
 //
@@ -22,7 +23,7 @@
 #include <vector>
 
 struct StreamItem {
-  enum Kind { kRaster, kCut } kind;
+  enum Kind { kRaster, kCut, kInitialize, kDrawerPulse } kind;
   size_t offset;             // where the item starts in the stream
   uint32_t rowBytes = 0;     // raster: bytes per row
   uint32_t rows = 0;         // raster: rows in the slice
@@ -37,8 +38,18 @@ struct DecodedStream {
   std::vector<StreamItem> items;
 };
 
+// What else a stream may hold than the plug-in's own records.
+struct StreamModel {
+  // Each raster record moves the paper by its own rows (printers whose GS v 0
+  // advances): records of any height, with or without a feed after them.
+  bool rasterAdvances = false;
+  // A whole job as a printer application sends it: ESC @, drawer pulses and
+  // cuts of every GS V form, also after the last page.
+  bool jobCommands = false;
+};
+
 // Reads the whole stream; stops at the first thing out of place.
-DecodedStream DecodeStream(const uint8_t* data, size_t size);
+DecodedStream DecodeStream(const uint8_t* data, size_t size, const StreamModel& model = {});
 
 // What the printer makes of the stream: a sheet `width` dots wide (the widest
 // row) with a dot where a bit was set, and the rows where it was cut.
@@ -49,7 +60,7 @@ struct Paper {
   std::vector<uint32_t> cuts;    // paper rows where a cut falls
 };
 
-Paper LayOut(const DecodedStream& stream);
+Paper LayOut(const DecodedStream& stream, const StreamModel& model = {});
 
 // Writes the paper as an RGB PNG: white paper, black dots, cuts as a dashed
 // red line across. False when the file cannot be written.

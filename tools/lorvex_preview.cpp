@@ -1,20 +1,41 @@
 // lorvex-preview: checks a stream the plug-in wrote, record by record, and
 // draws what the printer prints.
 //
-//   lorvex-preview STREAM.bin OUT.png
+//   lorvex-preview [--raster-advances] [--job] STREAM.bin OUT.png
+//
+// --raster-advances: the printer's GS v 0 moves the paper by the record's own
+// rows (records of any height, a feed after them optional), as for streams
+// of the printer application's slice-feed=none and of other encoders.
+// --job: a whole job, with ESC @, drawer pulses and cuts of every form, also
+// after the last page.
 //
 // Exit 0 when the whole stream decodes, 1 when something in it is out of
 // place (reported with its offset), 2 for bad arguments or files.
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "escpos_stream.h"
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fputs("usage: lorvex-preview STREAM.bin OUT.png\n", stderr);
+  StreamModel model;
+  int first = 1;
+  for (; first < argc && argv[first][0] == '-' && argv[first][1] == '-'; ++first) {
+    const std::string flag = argv[first];
+    if (flag == "--raster-advances") {
+      model.rasterAdvances = true;
+    } else if (flag == "--job") {
+      model.jobCommands = true;
+    } else {
+      std::fprintf(stderr, "lorvex-preview: unknown option %s\n", argv[first]);
+      return 2;
+    }
+  }
+  if (argc - first != 2) {
+    std::fputs("usage: lorvex-preview [--raster-advances] [--job] STREAM.bin OUT.png\n", stderr);
     return 2;
   }
+  argv += first - 1;
   FILE* in = std::fopen(argv[1], "rb");
   if (!in) {
     std::fprintf(stderr, "lorvex-preview: cannot open '%s'\n", argv[1]);
@@ -26,15 +47,18 @@ int main(int argc, char** argv) {
   while ((n = std::fread(chunk, 1, sizeof(chunk), in)) > 0) stream.insert(stream.end(), chunk, chunk + n);
   std::fclose(in);
 
-  const DecodedStream decoded = DecodeStream(stream.data(), stream.size());
+  const DecodedStream decoded = DecodeStream(stream.data(), stream.size(), model);
   if (!decoded.ok) {
     std::fprintf(stderr, "lorvex-preview: %s: offset %zu: %s\n", argv[1], decoded.errorOffset,
                  decoded.error.c_str());
     return 1;
   }
   size_t records = 0, cuts = 0;
-  for (const StreamItem& item : decoded.items) (item.kind == StreamItem::kCut ? cuts : records)++;
-  const Paper paper = LayOut(decoded);
+  for (const StreamItem& item : decoded.items) {
+    if (item.kind == StreamItem::kCut) ++cuts;
+    if (item.kind == StreamItem::kRaster) ++records;
+  }
+  const Paper paper = LayOut(decoded, model);
   if (!WritePaperPng(paper, argv[2])) {
     std::fprintf(stderr, "lorvex-preview: cannot write '%s'\n", argv[2]);
     return 2;

@@ -1,0 +1,142 @@
+// receipt_printer.cpp: lines to bands to ESC/POS records.
+#include "receipt_printer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "escpos.h"
+
+namespace receipt {
+
+namespace {
+
+// Passes the pipeline's records on; without the slice feed, each raster
+// record loses its closing ESC J 24, for printers whose GS v 0 moves the
+// paper by itself.
+class RecordSink : public SpoolSink {
+ public:
+  RecordSink(ByteSink& out, bool sliceFeed) : out_(out), sliceFeed_(sliceFeed) {}
+  void Write(const BYTE* data, DWORD size) override {
+    if (!ok_) return;
+    size_t n = size;
+    const bool raster = size > escpos::kRasterHeaderSize + escpos::kFeedSize && data[0] == escpos::kGS &&
+                        data[1] == 'v';
+    if (raster && !sliceFeed_) n -= escpos::kFeedSize;
+    ok_ = out_.Write(data, n);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  ByteSink& out_;
+  bool sliceFeed_;
+  bool ok_ = true;
+};
+
+}  // namespace
+
+std::vector<uint8_t> DrawerPulse(int pin) {
+  std::vector<uint8_t> bytes(escpos::kDrawerPulseSize);
+  escpos::PutDrawerPulse(bytes.data(), pin);
+  return bytes;
+}
+
+Printer::Printer(const Options& options, ByteSink& sink) : options_(options), sink_(sink) {
+  options_.bandHeight = std::clamp(options_.bandHeight, 24u, 4096u);
+  job_.settings.offsetNumber = options_.offsetNumber;
+  job_.settings.halfTurn = options_.rotate180;
+  job_.settings.savePaper = options_.savePaper;
+  job_.halftone = options_.halftone.c_str();
+  job_.landscape = false;
+  job_.banding = false;  // copies are whole pages here, cut apart below
+  job_.copies = 1;
+}
+
+Printer::~Printer() = default;
+
+bool Printer::Fail(const std::string& why) {
+  if (!failed_) error_ = why;
+  failed_ = true;
+  return false;
+}
+
+bool Printer::Send(const uint8_t* data, size_t size) {
+  if (failed_) return false;
+  if (!sink_.Write(data, size)) return Fail("the printer did not take the job's bytes");
+  return true;
+}
+
+bool Printer::StartPage(unsigned lineWidth, unsigned left) {
+  if (failed_) return false;
+  if (lineWidth == 0 || left >= lineWidth) return Fail("the page has no printable line");
+  lineWidth_ = lineWidth;
+  left_ = left;
+  width_ = std::min(kLineDots, lineWidth - left);
+  band_.assign(size_t{width_} * options_.bandHeight, 255);
+  rows_ = 0;
+  heldBands_.clear();
+  inPage_ = true;
+  return true;
+}
+
+bool Printer::WriteLine(const uint8_t* line) {
+  if (failed_) return false;
+  if (!inPage_) return Fail("a line outside a page");
+  std::memcpy(&band_[size_t{rows_} * width_], line + left_, width_);
+  if (++rows_ == options_.bandHeight) return FlushBand();
+  return true;
+}
+
+bool Printer::Emit(LxImage& work) {
+  RecordSink records(sink_, options_.sliceFeed);
+  const BandOutcome out = EmitBand(work, job_, records);
+  if (out != BandOutcome::kSent) return Fail("a band could not be sent (out of memory)");
+  if (!records.ok()) return Fail("the printer did not take the job's bytes");
+  return true;
+}
+
+bool Printer::FlushBand() {
+  if (rows_ == 0) return true;
+  const BandInput input{band_.data(), width_, rows_, width_};
+  auto work = std::make_unique<LxImage>(0);
+  const BandOutcome prepared = PrepareBand(input, job_, *work);
+  rows_ = 0;
+  if (prepared != BandOutcome::kSent) return Fail("a band could not be halftoned (out of memory)");
+  if (options_.rotate180) {
+    // The page comes out last band first: hold the 1-bit band until then.
+    heldBands_.push_back(std::move(work));
+    return true;
+  }
+  return Emit(*work);
+}
+
+bool Printer::EndPage() {
+  if (failed_) return false;
+  if (!inPage_) return Fail("a page end outside a page");
+  if (!FlushBand()) return false;
+  for (auto it = heldBands_.rbegin(); it != heldBands_.rend(); ++it)
+    if (!Emit(**it)) return false;
+  heldBands_.clear();
+  inPage_ = false;
+  ++pagesDone_;
+  const bool copyEnds = options_.pagesPerCopy != 0 && pagesDone_ % options_.pagesPerCopy == 0 &&
+                        pagesDone_ < options_.pagesPerCopy * options_.copies;
+  // A cut after each page; with a cut at the end of the job, copies are
+  // still cut apart, as the Windows driver cuts between copies.
+  if (options_.cut == Cut::kEachPage || (options_.cut == Cut::kEndOfJob && copyEnds))
+    return Send(escpos::kFeedAndCut, sizeof escpos::kFeedAndCut);
+  return true;
+}
+
+bool Printer::EndJob() {
+  if (failed_) return false;
+  if (inPage_ && !EndPage()) return false;
+  if (options_.cut == Cut::kEndOfJob && pagesDone_ > 0 && !Send(escpos::kFeedAndCut, sizeof escpos::kFeedAndCut))
+    return false;
+  if (options_.drawerPin == 2 || options_.drawerPin == 5) {
+    const std::vector<uint8_t> pulse = DrawerPulse(options_.drawerPin);
+    return Send(pulse.data(), pulse.size());
+  }
+  return true;
+}
+
+}  // namespace receipt

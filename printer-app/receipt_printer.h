@@ -1,0 +1,94 @@
+// receipt_printer.h: a print job's pages, line by line, to the ESC/POS bytes
+// of the band pipeline, as the printer application hands them over.
+//
+// Each page arrives as lines of 8-bit gray (255 white), as wide as the page;
+// the 576-dot line of the printer is taken from the printable box's left
+// edge. Lines are collected into bands, and every full band goes through the
+// same PrepareBand/EmitBand as the Windows plug-in, its records written to the
+// device as they are made. Turned upside down, a page is held only as its
+// halftoned 1-bit bands and sent last band first when it ends.
+#ifndef LORVEX_PRINTER_APP_RECEIPT_PRINTER_H
+#define LORVEX_PRINTER_APP_RECEIPT_PRINTER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "band_pipeline.h"
+
+namespace receipt {
+
+constexpr unsigned kLineDots = 576;
+
+enum class Cut { kNone, kEachPage, kEndOfJob };
+
+// A job's settings, with the driver's names and numbers.
+struct Options {
+  std::string halftone = "HT_NONE";  // one of the plug-in's eight names
+  int32_t offsetNumber = 0;          // "P12" -> 12, "M12" -> -12
+  bool rotate180 = false;            // the whole page upside down
+  int savePaper = kSaveNone;         // trims each band's white top/bottom
+  Cut cut = Cut::kEachPage;
+  int drawerPin = 0;                 // 0, 2 or 5: pulsed at the end of the job
+  bool sliceFeed = true;             // ESC J 24 after every raster slice
+  unsigned bandHeight = 240;         // rows per band, 24 to 4096
+  unsigned copies = 1;               // cut apart unless cut is kNone
+  unsigned pagesPerCopy = 0;         // 0: unknown, copies are not cut apart
+};
+
+// Where the bytes go. False when the device took fewer than asked.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual bool Write(const uint8_t* data, size_t size) = 0;
+};
+
+class Printer {
+ public:
+  Printer(const Options& options, ByteSink& sink);
+  Printer(const Printer&) = delete;
+  Printer& operator=(const Printer&) = delete;
+  ~Printer();
+
+  // A page of `lineWidth` dots per line; the printable box starts `left` dots
+  // in. False (with Error()) for a width of 0 or a box outside the line.
+  bool StartPage(unsigned lineWidth, unsigned left);
+  // One line of lineWidth bytes. False when the band could not be made or
+  // the device refused its bytes; nothing more is sent then.
+  bool WriteLine(const uint8_t* line);
+  // Sends what is left of the page (all of it when upside down), then the
+  // page's cut.
+  bool EndPage();
+  // The job's last cut and the drawer pulse.
+  bool EndJob();
+
+  const std::string& Error() const { return error_; }
+  unsigned PagesDone() const { return pagesDone_; }
+
+ private:
+  bool Fail(const std::string& why);
+  bool FlushBand();
+  bool Emit(LxImage& work);
+  bool Send(const uint8_t* data, size_t size);
+
+  Options options_;
+  ByteSink& sink_;
+  std::string error_;
+  BandJob job_{};
+  unsigned lineWidth_ = 0, left_ = 0, width_ = 0;
+  std::vector<uint8_t> band_;  // bandHeight rows of width_ bytes
+  unsigned rows_ = 0;          // rows collected in band_
+  bool inPage_ = false;
+  bool failed_ = false;
+  unsigned pagesDone_ = 0;
+  std::vector<std::unique_ptr<LxImage>> heldBands_;  // upside down: 1-bit bands of the page
+};
+
+// The bytes sent at the end of a job for a drawer on `pin` (2 or 5): ESC p.
+std::vector<uint8_t> DrawerPulse(int pin);
+
+}  // namespace receipt
+
+#endif  // LORVEX_PRINTER_APP_RECEIPT_PRINTER_H

@@ -1,0 +1,211 @@
+// The printer application's job core: pages of lines to the pipeline's
+// records. The reference for every band is the pipeline itself (RenderBand),
+// fed the band a Windows host would hand it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "escpos_stream.h"
+#include "receipt_printer.h"
+
+namespace {
+
+class Collect : public receipt::ByteSink {
+ public:
+  bool Write(const uint8_t* data, size_t size) override {
+    if (failAfter >= 0 && static_cast<long>(writes) >= failAfter) return false;
+    ++writes;
+    bytes.insert(bytes.end(), data, data + size);
+    return true;
+  }
+  std::vector<uint8_t> bytes;
+  size_t writes = 0;
+  long failAfter = -1;
+};
+
+class SpoolCollect : public SpoolSink {
+ public:
+  void Write(const BYTE* data, DWORD size) override { bytes.insert(bytes.end(), data, data + size); }
+  std::vector<uint8_t> bytes;
+};
+
+// A gray page: a diagonal, a block and a gradient, so that every band differs.
+std::vector<uint8_t> Page(unsigned width, unsigned height) {
+  std::vector<uint8_t> p(size_t{width} * height, 255);
+  for (unsigned y = 0; y < height; ++y)
+    for (unsigned x = 0; x < width; ++x) {
+      uint8_t& v = p[size_t{y} * width + x];
+      if (x == (y * 3) % width) v = 0;
+      if (x > 100 && x < 200 && y % 97 < 30) v = 40;
+      if (y > height / 2) v = static_cast<uint8_t>(std::min<unsigned>(255, v * x / width + 20));
+    }
+  return p;
+}
+
+std::vector<uint8_t> Print(const receipt::Options& o, const std::vector<uint8_t>& page, unsigned width,
+                           unsigned left, unsigned pages = 1) {
+  Collect sink;
+  receipt::Printer printer(o, sink);
+  const unsigned height = static_cast<unsigned>(page.size() / width);
+  for (unsigned n = 0; n < pages; ++n) {
+    EXPECT_TRUE(printer.StartPage(width, left));
+    for (unsigned y = 0; y < height; ++y) EXPECT_TRUE(printer.WriteLine(&page[size_t{y} * width]));
+    EXPECT_TRUE(printer.EndPage());
+  }
+  EXPECT_TRUE(printer.EndJob()) << printer.Error();
+  return sink.bytes;
+}
+
+// The pipeline's bytes for rows [first, first + count) of a page window.
+std::vector<uint8_t> Reference(const std::vector<uint8_t>& page, unsigned width, unsigned left, unsigned first,
+                               unsigned count, const receipt::Options& o, bool halfTurn = false) {
+  const unsigned w = std::min(receipt::kLineDots, width - left);
+  std::vector<uint8_t> band(size_t{w} * count);
+  for (unsigned y = 0; y < count; ++y) std::memcpy(&band[size_t{y} * w], &page[size_t{first + y} * width + left], w);
+  BandJob job{};
+  job.settings.offsetNumber = o.offsetNumber;
+  job.settings.halfTurn = halfTurn;
+  job.settings.savePaper = o.savePaper;
+  job.halftone = o.halftone.c_str();
+  job.copies = 1;
+  SpoolCollect out;
+  EXPECT_EQ(RenderBand(BandInput{band.data(), w, count, w}, job, out), BandOutcome::kSent);
+  return out.bytes;
+}
+
+void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& more) { to.insert(to.end(), more.begin(), more.end()); }
+const std::vector<uint8_t> kCut = {0x1D, 0x56, 0x42, 0x00};
+
+struct PageCase {
+  const char* halftone;
+  unsigned width, left, height;
+  int32_t offset;
+  int savePaper;
+};
+
+class ReceiptBands : public ::testing::TestWithParam<PageCase> {};
+
+TEST_P(ReceiptBands, EachBandIsThePipelinesBytes) {
+  const PageCase& c = GetParam();
+  receipt::Options o;
+  o.halftone = c.halftone;
+  o.offsetNumber = c.offset;
+  o.savePaper = c.savePaper;
+  const std::vector<uint8_t> page = Page(c.width, c.height);
+  std::vector<uint8_t> want;
+  for (unsigned first = 0; first < c.height; first += o.bandHeight)
+    Append(want, Reference(page, c.width, c.left, first, std::min(o.bandHeight, c.height - first), o));
+  Append(want, kCut);
+  EXPECT_EQ(Print(o, page, c.width, c.left), want);
+  const DecodedStream d = DecodeStream(want.data(), want.size(), StreamModel{false, true});
+  EXPECT_TRUE(d.ok) << d.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, ReceiptBands,
+    ::testing::Values(PageCase{"HT_NONE", 576, 0, 50, 0, 0},           // one short band
+                      PageCase{"HT_FloydSteinberg", 639, 32, 500, 0, 0},  // PAPPL's 80 mm line
+                      PageCase{"HT_Stucki", 640, 32, 481, 12, 0},       // offset, last band of 1 row
+                      PageCase{"HT_Ordered", 400, 0, 240, -40, 0},      // narrow line, moved left
+                      PageCase{"HT_Sierra", 700, 100, 300, 0, 3},       // save paper per band
+                      PageCase{"HT_Jarvis-Judice-Ninke", 639, 600, 30, 0, 0}));  // 39 dots left
+
+TEST(ReceiptPrinter, UpsideDownSendsTheLastBandFirstEachTurned) {
+  receipt::Options o;
+  o.halftone = "HT_Burkes";
+  o.rotate180 = true;
+  const unsigned width = 639, left = 32, height = 530;  // bands of 240, 240, 50
+  const std::vector<uint8_t> page = Page(width, height);
+  std::vector<uint8_t> want;
+  for (unsigned first : {480u, 240u, 0u})
+    Append(want, Reference(page, width, left, first, std::min(240u, height - first), o, /*halfTurn=*/true));
+  Append(want, kCut);
+  EXPECT_EQ(Print(o, page, width, left), want);
+}
+
+TEST(ReceiptPrinter, WithoutTheSliceFeedRecordsEndAtTheirRows) {
+  receipt::Options o;
+  o.sliceFeed = false;
+  o.cut = receipt::Cut::kNone;
+  const std::vector<uint8_t> page(576 * 50, 0);
+  const std::vector<uint8_t> bytes = Print(o, page, 576, 0);
+  // 24 + 24 + 2 rows of 72 bytes, each record only its header and rows.
+  ASSERT_EQ(bytes.size(), 3 * 8 + 50 * 72u);
+  const DecodedStream strict = DecodeStream(bytes.data(), bytes.size());
+  EXPECT_FALSE(strict.ok);
+  const StreamModel advancing{true, true};
+  const DecodedStream d = DecodeStream(bytes.data(), bytes.size(), advancing);
+  ASSERT_TRUE(d.ok) << d.error;
+  const Paper paper = LayOut(d, advancing);
+  EXPECT_EQ(paper.height, 50u);
+  EXPECT_TRUE(std::all_of(paper.dots.begin(), paper.dots.end(), [](uint8_t v) { return v == 1; }));
+}
+
+TEST(ReceiptPrinter, CutsAndCopies) {
+  const std::vector<uint8_t> page(576 * 24, 0);
+  auto cuts = [&](receipt::Cut cut, unsigned copies) {
+    receipt::Options o;
+    o.cut = cut;
+    o.copies = copies;
+    o.pagesPerCopy = 1;
+    const std::vector<uint8_t> bytes = Print(o, page, 576, 0, copies);
+    const DecodedStream d = DecodeStream(bytes.data(), bytes.size(), StreamModel{false, true});
+    EXPECT_TRUE(d.ok) << d.error;
+    return std::count_if(d.items.begin(), d.items.end(), [](const StreamItem& i) { return i.kind == StreamItem::kCut; });
+  };
+  EXPECT_EQ(cuts(receipt::Cut::kEachPage, 3), 3);
+  EXPECT_EQ(cuts(receipt::Cut::kEndOfJob, 3), 3);  // between copies and at the end
+  EXPECT_EQ(cuts(receipt::Cut::kEndOfJob, 1), 1);
+  EXPECT_EQ(cuts(receipt::Cut::kNone, 3), 0);
+}
+
+TEST(ReceiptPrinter, DrawerPulseEndsTheJob) {
+  const std::vector<uint8_t> page(576 * 24, 255);
+  for (int pin : {2, 5}) {
+    receipt::Options o;
+    o.drawerPin = pin;
+    const std::vector<uint8_t> bytes = Print(o, page, 576, 0);
+    ASSERT_GE(bytes.size(), 9u);
+    const std::vector<uint8_t> tail(bytes.end() - 9, bytes.end());
+    EXPECT_EQ(tail, (std::vector<uint8_t>{0x1D, 0x56, 0x42, 0x00, 0x1B, 0x70, pin == 2 ? uint8_t{0} : uint8_t{1}, 25, 250}));
+  }
+}
+
+TEST(ReceiptPrinter, ARefusingDeviceStopsTheJob) {
+  Collect sink;
+  sink.failAfter = 1;
+  receipt::Options o;
+  receipt::Printer printer(o, sink);
+  ASSERT_TRUE(printer.StartPage(576, 0));
+  std::vector<uint8_t> line(576, 0);
+  bool ok = true;
+  for (int y = 0; y < 480 && ok; ++y) ok = printer.WriteLine(line.data());
+  EXPECT_FALSE(ok);
+  EXPECT_FALSE(printer.EndPage());
+  EXPECT_FALSE(printer.EndJob());
+  EXPECT_EQ(printer.Error(), "the printer did not take the job's bytes");
+  EXPECT_EQ(sink.writes, 1u);
+}
+
+TEST(ReceiptPrinter, BadPagesAreRefused) {
+  Collect sink;
+  receipt::Options o;
+  {
+    receipt::Printer printer(o, sink);
+    EXPECT_FALSE(printer.StartPage(0, 0));
+  }
+  {
+    receipt::Printer printer(o, sink);
+    EXPECT_FALSE(printer.StartPage(100, 100));
+  }
+  {
+    receipt::Printer printer(o, sink);
+    std::vector<uint8_t> line(576, 0);
+    EXPECT_FALSE(printer.WriteLine(line.data()));
+    EXPECT_EQ(printer.Error(), "a line outside a page");
+  }
+  EXPECT_TRUE(sink.bytes.empty());
+}
+
+}  // namespace
