@@ -11,17 +11,18 @@
 #include <getopt.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include <stb_image.h>
-#include <stb_image_resize.h>
 
 #include "escpos_stream.h"
+#include "image_rows.h"
 #include "print_host.h"
 
 namespace {
@@ -62,48 +63,6 @@ bool ParseCount(const char* text, long lo, long hi, long* out) {
   const long v = std::strtol(text, &end, 10);
   if (errno || end == text || *end || v < lo || v > hi) return false;
   *out = v;
-  return true;
-}
-
-struct GrayImage {
-  int width = 0;
-  int height = 0;
-  std::vector<BYTE> pixels;  // top row first, width bytes a row
-};
-
-// Decodes any image stb reads and lays it on white paper as 8-bit gray.
-bool LoadGray(const char* path, GrayImage* out, std::string* why) {
-  int w = 0, h = 0, channels = 0;
-  stbi_uc* rgba = stbi_load(path, &w, &h, &channels, 4);
-  if (!rgba) {
-    *why = stbi_failure_reason() ? stbi_failure_reason() : "unknown format";
-    return false;
-  }
-  out->width = w;
-  out->height = h;
-  out->pixels.resize(static_cast<size_t>(w) * h);
-  for (size_t i = 0; i < out->pixels.size(); ++i) {
-    const stbi_uc* p = rgba + 4 * i;
-    const unsigned a = p[3];
-    // Over white: c' = c * a + 255 * (1 - a).
-    const BYTE r = static_cast<BYTE>((p[0] * a + 255 * (255 - a) + 127) / 255);
-    const BYTE g = static_cast<BYTE>((p[1] * a + 255 * (255 - a) + 127) / 255);
-    const BYTE b = static_cast<BYTE>((p[2] * a + 255 * (255 - a) + 127) / 255);
-    out->pixels[i] = LxGrayLevel(r, g, b);
-  }
-  stbi_image_free(rgba);
-  return true;
-}
-
-bool Scale(GrayImage* img, int width, int height) {
-  std::vector<BYTE> scaled(static_cast<size_t>(width) * height);
-  if (!stbir_resize_uint8(img->pixels.data(), img->width, img->height, 0, scaled.data(), width,
-                          height, 0, 1)) {
-    return false;
-  }
-  img->pixels.swap(scaled);
-  img->width = width;
-  img->height = height;
   return true;
 }
 
@@ -181,34 +140,54 @@ int main(int argc, char** argv) {
   }
 
   const char* path = argv[optind];
-  GrayImage image;
   std::string why;
-  if (!LoadGray(path, &image, &why)) return Fail(std::string("cannot read image '") + path + "': " + why);
-
-  // The printed width is the image's width, or its height when turned.
-  const int across = job.landscape ? image.height : image.width;
-  const int along = job.landscape ? image.width : image.height;
-  if (scale && across > kLineDots) {
-    const int newAlong = static_cast<int>((static_cast<long long>(along) * kLineDots + across / 2) / across);
-    const bool ok = job.landscape ? Scale(&image, newAlong > 0 ? newAlong : 1, kLineDots)
-                                  : Scale(&image, kLineDots, newAlong > 0 ? newAlong : 1);
-    if (!ok) return Fail("cannot scale the image");
-  }
+  std::unique_ptr<GrayRows> rows = OpenGrayRows(path, &why);
+  if (!rows) return Fail(std::string("cannot read image '") + path + "': " + why);
 
   // The copy count, as the driver's EnablePDEV sets it for the job.
   g_nCopies = static_cast<int16_t>(copies);
   PrintHost host(job);
 
-  // Portrait bands are runs of rows; landscape bands runs of columns.
-  const int span = job.landscape ? image.width : image.height;
+  // Portrait bands are runs of rows, read from the decoder band by band, so
+  // the picture is never held whole. Landscape bands are runs of columns:
+  // then the picture is read first.
+  if (job.landscape) {
+    std::vector<BYTE> pixels(size_t{rows->Width()} * rows->Height());
+    for (unsigned y = 0; y < rows->Height(); ++y)
+      if (!rows->Next(&pixels[size_t{y} * rows->Width()])) return Fail(std::string("cannot read image '") + path + "': " + rows->Error());
+    const unsigned w = rows->Width(), h = rows->Height();
+    rows = RowsOf(std::move(pixels), w, h);
+    if (scale && h > kLineDots) {
+      const unsigned along = std::max(1u, static_cast<unsigned>((static_cast<unsigned long long>(w) * kLineDots + h / 2) / h));
+      rows = ScaleTo(std::move(rows), along, kLineDots);
+    }
+  } else if (scale) {
+    rows = ScaleDownTo(std::move(rows), kLineDots);
+  }
+  const unsigned width = rows->Width(), height = rows->Height();
+  std::vector<BYTE> image;
+  if (job.landscape) {
+    image.resize(size_t{width} * height);
+    for (unsigned y = 0; y < height; ++y)
+      if (!rows->Next(&image[size_t{y} * width])) return Fail(std::string("cannot read image '") + path + "': " + rows->Error());
+  }
+
+  const unsigned span = job.landscape ? width : height;
   const size_t bands = (static_cast<size_t>(span) + bandHeight - 1) / bandHeight;
   const bool showProgress = !quiet && isatty(STDERR_FILENO) && bands > 4;
+  std::vector<BYTE> bandRows;
   for (size_t i = 0; i < bands; ++i) {
     const DWORD first = static_cast<DWORD>(i * bandHeight);
-    const DWORD count = first + bandHeight <= static_cast<DWORD>(span) ? static_cast<DWORD>(bandHeight)
-                                                                      : static_cast<DWORD>(span) - first;
-    HostBand band = CutBand(image.pixels.data(), static_cast<DWORD>(image.width),
-                            static_cast<DWORD>(image.height), job.landscape, first, count);
+    const DWORD count = first + bandHeight <= span ? static_cast<DWORD>(bandHeight) : span - first;
+    HostBand band;
+    if (job.landscape) {
+      band = CutBand(image.data(), width, height, true, first, count);
+    } else {
+      bandRows.resize(size_t{width} * count);
+      for (DWORD y = 0; y < count; ++y)
+        if (!rows->Next(&bandRows[size_t{y} * width])) return Fail(std::string("cannot read image '") + path + "': " + rows->Error());
+      band = CutBand(bandRows.data(), width, count, false, 0, count);
+    }
     const HRESULT hr = host.SendBand(band);
     if (FAILED(hr)) {
       char code[16];

@@ -1,0 +1,344 @@
+// lorvex-printer-app: the band pipeline as an IPP Everywhere printer
+// application on PAPPL, for 80 mm ESC/POS receipt printers at 203 dpi.
+//
+// Clients (Linux, macOS, iOS, Android, Windows' IPP class driver) send
+// 8-bit gray PWG/Apple raster, PNG or JPEG; every page goes through the same
+// PrepareBand/EmitBand as the Windows plug-in (receipt_printer.h), and the
+// records are written to a USB (usb://, file:///dev/usb/lp0) or network
+// (socket://host:9100) printer as they are made. `main` only sets up the
+// system and the one driver; PAPPL's own sub-commands (server, add, submit,
+// printers, options, modify, devices, drivers, shutdown) work as usual.
+#include <pappl/pappl.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "escpos_stream.h"
+#include "image_rows.h"
+#include "receipt_options.h"
+#include "receipt_printer.h"
+#include "test_page.h"
+
+namespace {
+
+constexpr const char* kVersion = "7.24.0";
+constexpr const char* kDriverName = "lorvex_80mm";
+// The printer's own format: the ESC/POS stream of the band pipeline.
+constexpr const char* kDriverFormat = "application/vnd.lorvex-escpos";
+constexpr const char* kFooter =
+    "LORVEX receipt printers: 80 mm ESC/POS at 203 dpi, halftoned by the LORVEX band pipeline.";
+
+pappl_pr_driver_t g_drivers[] = {
+    {kDriverName, "LORVEX 80 mm ESC/POS receipt printer (RVT-520 and compatibles)",
+     "MFG:LORVEX;MDL:RVT-520;CMD:ESC/POS;", nullptr},
+};
+
+// The 80 mm roll: 576 dots at 203 dpi are 72 mm; 4 mm margins either side.
+const char* const kMedia[] = {"om_receipt-80mm_80x297mm", "om_receipt-80mm-short_80x160mm",
+                              "om_receipt-80mm-long_80x1000mm"};
+constexpr int kMarginLeftRight = 400;  // hundredths of millimetres
+
+// One job's state between the raster callbacks.
+class DeviceSink : public receipt::ByteSink {
+ public:
+  explicit DeviceSink(pappl_device_t* device) : device_(device) {}
+  bool Write(const uint8_t* data, size_t size) override {
+    return papplDeviceWrite(device_, data, size) == static_cast<ssize_t>(size);
+  }
+
+ private:
+  pappl_device_t* device_;
+};
+
+struct JobState {
+  DeviceSink sink;
+  receipt::Printer printer;
+  JobState(pappl_device_t* device, const receipt::Options& options) : sink(device), printer(options, sink) {}
+};
+
+// The job's settings: its own vendor attributes first, then the printer's
+// defaults.
+//
+// PAPPL 1.3.1 never hands a printer default of a vendor option to the driver:
+// a job without the option arrives without it, whatever was set on the
+// printer. So the defaults are read here from the printer's driver
+// attributes ("<name>-default").
+receipt::Options JobOptions(pappl_job_t* job, pappl_pr_options_t* options) {
+  ipp_t* defaults = papplPrinterGetDriverAttributes(papplJobGetPrinter(job));
+  auto value = [&](const char* name) -> std::string {
+    if (const char* v = cupsGetOption(name, options->num_vendor, options->vendor)) return v;
+    const std::string key = std::string(name) + "-default";
+    ipp_attribute_t* attr = defaults ? ippFindAttribute(defaults, key.c_str(), IPP_TAG_ZERO) : nullptr;
+    const char* v = attr ? ippGetString(attr, 0, nullptr) : nullptr;
+    return v ? v : "";
+  };
+  receipt::Options o = ParseReceiptOptions(value);
+  ippDelete(defaults);
+  // "finishings=trim" (11) asks for a cut after each page.
+  if (options->finishings & PAPPL_FINISHINGS_TRIM) o.cut = receipt::Cut::kEachPage;
+  o.copies = options->copies > 0 ? static_cast<unsigned>(options->copies) : 1;
+  o.pagesPerCopy = options->num_pages;
+  return o;
+}
+
+JobState* State(pappl_job_t* job) { return static_cast<JobState*>(papplJobGetData(job)); }
+
+bool Failed(pappl_job_t* job, const std::string& why) {
+  papplJobSetMessage(job, "%s", why.c_str());
+  papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", why.c_str());
+  return false;
+}
+
+bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+  papplJobSetData(job, new JobState(device, JobOptions(job, options)));
+  return true;
+}
+
+bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
+  const cups_page_header2_t& h = options->header;
+  JobState* state = State(job);
+  if (state == nullptr) return false;
+  // We advertise 8-bit gray only; anything else would print as garbage.
+  if (h.cupsBitsPerPixel != 8 || h.cupsBitsPerColor != 8 || h.cupsNumColors > 1)
+    return Failed(job, "This printer prints 8-bit gray raster only; the document came as " +
+                           std::to_string(h.cupsBitsPerPixel) + "-bit raster with " +
+                           std::to_string(h.cupsNumColors) + " colors.");
+  if (h.cupsWidth == 0 || h.cupsWidth > kMaxImageWidth || h.cupsHeight > kMaxImageHeight || h.HWResolution[0] == 0)
+    return Failed(job, "The page size " + std::to_string(h.cupsWidth) + " x " + std::to_string(h.cupsHeight) +
+                           " dots cannot be printed.");
+  const unsigned left = PrintableLeft(h.cupsWidth, h.cupsImagingBBox[0], h.HWResolution[0]);
+  if (!state->printer.StartPage(h.cupsWidth, left)) return Failed(job, state->printer.Error());
+  return true;
+}
+
+bool WriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned, const unsigned char* line) {
+  JobState* state = State(job);
+  if (state == nullptr || papplJobIsCanceled(job)) return false;
+  if (!state->printer.WriteLine(line)) return Failed(job, state->printer.Error());
+  return true;
+}
+
+bool EndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device, unsigned) {
+  JobState* state = State(job);
+  if (state == nullptr) return false;
+  const bool ok = state->printer.EndPage();
+  papplDeviceFlush(device);
+  return ok ? true : Failed(job, state->printer.Error());
+}
+
+bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
+  std::unique_ptr<JobState> state(State(job));
+  papplJobSetData(job, nullptr);
+  if (!state) return false;
+  const bool ok = state->printer.EndJob();
+  papplDeviceFlush(device);
+  return ok ? true : Failed(job, state->printer.Error());
+}
+
+// PNG and JPEG, read row by row with our own decoders, straight into the
+// job core: PAPPL 1.3.1's own PNG reader loops forever on a truncated or
+// oversized file.
+bool ImageFilter(pappl_job_t* job, pappl_device_t* device, void*) {
+  pappl_pr_options_t* options = papplJobCreatePrintOptions(job, 1, false);
+  receipt::Options o = JobOptions(job, options);
+  papplJobDeletePrintOptions(options);
+  const unsigned copies = o.copies;
+  o.pagesPerCopy = 1;
+  DeviceSink sink(device);
+  receipt::Printer printer(o, sink);
+  papplJobSetImpressions(job, static_cast<int>(copies));
+  for (unsigned copy = 0; copy < copies; ++copy) {
+    std::string why;
+    std::unique_ptr<GrayRows> rows = ScaleDownTo(OpenGrayRows(papplJobGetFilename(job), &why), receipt::kLineDots);
+    if (!rows) return Failed(job, "The image cannot be printed: " + why + ".");
+    if (!printer.StartPage(rows->Width(), 0)) return Failed(job, printer.Error());
+    std::vector<uint8_t> line(rows->Width());
+    for (unsigned y = 0; y < rows->Height(); ++y) {
+      if (papplJobIsCanceled(job)) return false;
+      if (!rows->Next(line.data())) return Failed(job, "The image cannot be printed: " + rows->Error() + ".");
+      if (!printer.WriteLine(line.data())) return Failed(job, printer.Error());
+    }
+    if (!printer.EndPage()) return Failed(job, printer.Error());
+    papplJobSetImpressionsCompleted(job, 1);
+  }
+  if (!printer.EndJob()) return Failed(job, printer.Error());
+  papplDeviceFlush(device);
+  return true;
+}
+
+// A document in the printer's own format: a stream of the band pipeline's
+// records and job commands, checked whole before a byte of it is sent.
+bool RawFile(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
+  FILE* in = fopen(papplJobGetFilename(job), "rb");
+  if (in == nullptr) return Failed(job, "The document cannot be read.");
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[65536];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, in)) > 0 && bytes.size() < (64u << 20)) bytes.insert(bytes.end(), chunk, chunk + n);
+  fclose(in);
+  StreamModel model;
+  model.jobCommands = true;
+  const DecodedStream decoded = DecodeStream(bytes.data(), bytes.size(), model);
+  if (!decoded.ok)
+    return Failed(job, "The ESC/POS document is not one this printer takes (offset " +
+                           std::to_string(decoded.errorOffset) + ": " + decoded.error + ").");
+  if (papplDeviceWrite(device, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+    return Failed(job, "The printer did not take the job's bytes.");
+  papplDeviceFlush(device);
+  return true;
+}
+
+const char* TestPage(pappl_printer_t* printer, char* buffer, size_t size) {
+  char path[1024];
+  papplPrinterGetPath(printer, "testpage.png", path, sizeof path);
+  if (!WriteTestPage(path)) return nullptr;
+  snprintf(buffer, size, "%s", path);
+  return buffer;
+}
+
+// The job options as vendor attributes: "<name>-supported" keywords and
+// "<name>-default", settable on the web page and with "modify -o".
+void AddVendorOptions(pappl_pr_driver_data_t* data, ipp_t** attrs) {
+  if (*attrs == nullptr) *attrs = ippNew();
+  data->num_vendor = 0;
+  for (const VendorOption& option : ReceiptVendorOptions()) {
+    data->vendor[data->num_vendor++] = option.name;
+    std::vector<const char*> values;
+    for (const std::string& v : option.values) values.push_back(v.c_str());
+    const std::string supported = std::string(option.name) + "-supported";
+    const std::string def = std::string(option.name) + "-default";
+    ippAddStrings(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, supported.c_str(), static_cast<int>(values.size()),
+                  nullptr, values.data());
+    ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, def.c_str(), nullptr, values.front());
+  }
+}
+
+// PAPPL 1.3.1 aborts the whole server when it lists DNS-SD devices (the
+// "devices" command, the add-printer page) and no avahi daemon runs. Without
+// one, the "dnssd" scheme is replaced by one that lists nothing and opens
+// nothing.
+bool NoDevices(pappl_device_cb_t, void*, pappl_deverror_cb_t, void*) { return false; }
+bool NoOpen(pappl_device_t* device, const char*, const char*) {
+  papplDeviceError(device, "DNS-SD printers cannot be reached: no avahi daemon is running.");
+  return false;
+}
+void NoClose(pappl_device_t*) {}
+ssize_t NoRead(pappl_device_t*, void*, size_t) { return -1; }
+ssize_t NoWrite(pappl_device_t*, const void*, size_t) { return -1; }
+pappl_preason_t NoStatus(pappl_device_t*) { return PAPPL_PREASON_OTHER; }
+char* NoId(pappl_device_t*, char*, size_t) { return nullptr; }
+
+[[maybe_unused]] void GuardDnsSd() {
+  struct stat info;
+  if (stat("/run/avahi-daemon/socket", &info) == 0 || stat("/var/run/avahi-daemon/socket", &info) == 0) return;
+  papplDeviceAddScheme("dnssd", PAPPL_DEVTYPE_DNS_SD, NoDevices, NoOpen, NoClose, NoRead, NoWrite, NoStatus, NoId);
+}
+
+bool Driver(pappl_system_t*, const char* driver_name, const char*, const char*, pappl_pr_driver_data_t* data,
+            ipp_t** attrs, void*) {
+  if (strcmp(driver_name, kDriverName) != 0) return false;
+  data->rstartjob_cb = StartJob;
+  data->rstartpage_cb = StartPage;
+  data->rwriteline_cb = WriteLine;
+  data->rendpage_cb = EndPage;
+  data->rendjob_cb = EndJob;
+  data->testpage_cb = TestPage;
+  data->printfile_cb = RawFile;
+  data->format = kDriverFormat;
+  snprintf(data->make_and_model, sizeof data->make_and_model, "LORVEX RVT-520 80 mm Receipt Printer");
+  data->ppm = 20;
+  data->kind = PAPPL_KIND_RECEIPT | PAPPL_KIND_ROLL;
+  data->color_supported = PAPPL_COLOR_MODE_MONOCHROME | PAPPL_COLOR_MODE_AUTO;
+  data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
+  // 8-bit gray, and nothing else, in lines.
+  data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
+  data->force_raster_type = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
+  data->num_resolution = 1;
+  data->x_resolution[0] = data->y_resolution[0] = 203;
+  data->x_default = data->y_default = 203;
+  data->sides_supported = PAPPL_SIDES_ONE_SIDED;
+  data->sides_default = PAPPL_SIDES_ONE_SIDED;
+  data->finishings = PAPPL_FINISHINGS_TRIM;
+  data->left_right = kMarginLeftRight;
+  data->bottom_top = 0;
+  data->num_media = static_cast<int>(sizeof kMedia / sizeof kMedia[0]);
+  for (int i = 0; i < data->num_media; ++i) data->media[i] = kMedia[i];
+  data->num_source = 1;
+  data->source[0] = "main-roll";
+  pappl_media_col_t& m = data->media_default;
+  snprintf(m.size_name, sizeof m.size_name, "%s", kMedia[0]);
+  m.size_width = 8000;
+  m.size_length = 29700;
+  m.left_margin = m.right_margin = kMarginLeftRight;
+  m.top_margin = m.bottom_margin = 0;
+  snprintf(m.source, sizeof m.source, "main-roll");
+  snprintf(m.type, sizeof m.type, "continuous");
+  data->media_ready[0] = m;
+  data->num_type = 1;
+  data->type[0] = "continuous";
+  AddVendorOptions(data, attrs);
+  return true;
+}
+
+const char* AutoAdd(const char*, const char*, const char* device_id, void*) {
+  // ESC/POS receipt printers name their command set in their IEEE 1284 ID.
+  if (device_id && (strstr(device_id, "ESC/POS") || strstr(device_id, "ESCPOS") || strstr(device_id, "RVT-520")))
+    return kDriverName;
+  return nullptr;
+}
+
+pappl_system_t* System(int num_options, cups_option_t* options, void*) {
+  for (int i = 0; i < num_options; ++i) fprintf(stderr, "OPT %s=%s\n", options[i].name, options[i].value);
+  const char* portText = cupsGetOption("server-port", num_options, options);
+  const char* spool = cupsGetOption("spool-directory", num_options, options);
+  const char* log = cupsGetOption("log-file", num_options, options);
+  const char* level = cupsGetOption("log-level", num_options, options);
+  const char* listen = cupsGetOption("listen-hostname", num_options, options);
+  const int port = portText ? atoi(portText) : 8000;
+  pappl_loglevel_t loglevel = PAPPL_LOGLEVEL_INFO;
+  if (level && !strcmp(level, "debug")) loglevel = PAPPL_LOGLEVEL_DEBUG;
+  if (level && !strcmp(level, "warn")) loglevel = PAPPL_LOGLEVEL_WARN;
+  if (level && !strcmp(level, "error")) loglevel = PAPPL_LOGLEVEL_ERROR;
+
+  pappl_system_t* system = papplSystemCreate(
+      PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_NO_TLS,
+      "LORVEX Receipt Printers", port, "_print,_universal", spool, log ? log : "-", loglevel, nullptr, false);
+  if (system == nullptr) return nullptr;
+  // Loopback only, unless the user names an address to listen on.
+  papplSystemAddListeners(system, listen ? listen : "localhost");
+  papplSystemSetHostName(system, listen ? listen : "localhost");
+  // PAPPL 1.3.1 crashes on any page of a system without footer HTML.
+  papplSystemSetFooterHTML(system, kFooter);
+  papplSystemSetPrinterDrivers(system, static_cast<int>(sizeof g_drivers / sizeof g_drivers[0]), g_drivers,
+                               AutoAdd, nullptr, Driver, nullptr);
+  // PAPPL 1.3.1 keeps its own PNG and JPEG filters to raster first in its
+  // list, and its PNG reader loops forever on a truncated or oversized file:
+  // ours convert to the driver's own format instead, so PAPPL picks them.
+  papplSystemAddMIMEFilter(system, "image/png", kDriverFormat, ImageFilter, nullptr);
+  papplSystemAddMIMEFilter(system, "image/jpeg", kDriverFormat, ImageFilter, nullptr);
+  //GuardDnsSd();
+  // Printers and their defaults are kept in the spool directory.
+  if (spool) {
+    static std::string state;
+    state = std::string(spool) + "/lorvex-printer-app.state";
+    papplSystemLoadState(system, state.c_str());
+    papplSystemSetSaveCallback(
+        system, [](pappl_system_t* s, void* path) { return papplSystemSaveState(s, static_cast<const char*>(path)); },
+        const_cast<char*>(state.c_str()));
+  }
+  return system;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  return papplMainloop(argc, argv, kVersion, kFooter, static_cast<int>(sizeof g_drivers / sizeof g_drivers[0]),
+                       g_drivers, AutoAdd, Driver, nullptr, nullptr, System, nullptr, nullptr);
+}

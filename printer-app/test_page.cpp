@@ -1,0 +1,65 @@
+// test_page.cpp: draws the test page.
+#include "test_page.h"
+
+#include <stb_image_write.h>
+
+#include "pixel_font.h"
+#include "receipt_printer.h"
+
+namespace {
+
+// Words above and below the block, in lines of at most 36 characters at
+// twice the font's size (12 dots a character on the 576-dot line).
+const char* const kAbove[] = {
+    "LORVEX RECEIPT PRINTER TEST",
+    "",
+    "BELOW IS ONE BLACK BLOCK 240 DOTS",
+    "(30 MM) TALL, SENT AS 10 RASTER",
+    "SLICES OF 24 DOTS.",
+};
+const char* const kBelow[] = {
+    "ONE SOLID BLOCK:",
+    "  THE SLICE-FEED SETTING IS RIGHT.",
+    "",
+    "BLACK AND WHITE STRIPES OF EQUAL",
+    "WIDTH, TWICE AS TALL:",
+    "  SET SLICE-FEED TO NONE.",
+    "",
+    "ONE THIN BAR ONLY:",
+    "  SET SLICE-FEED TO FEED-24.",
+};
+constexpr unsigned kScale = 2, kLine = 22, kBlock = 240;
+
+}  // namespace
+
+std::vector<uint8_t> TestPagePixels(unsigned* height) {
+  const unsigned width = receipt::kLineDots;
+  const unsigned above = sizeof kAbove / sizeof kAbove[0], below = sizeof kBelow / sizeof kBelow[0];
+  *height = 16 + above * kLine + 24 + kBlock + 24 + below * kLine + 16;
+  std::vector<uint8_t> page(size_t{width} * *height, 255);
+  auto set = [&](int x, int y) {
+    if (x >= 0 && y >= 0 && static_cast<unsigned>(x) < width && static_cast<unsigned>(y) < *height)
+      page[static_cast<size_t>(y) * width + static_cast<size_t>(x)] = 0;
+  };
+  unsigned y = 16;
+  for (const char* line : kAbove) {
+    pixel_font::DrawText(set, 12, static_cast<int>(y), line, kScale, 2);
+    y += kLine;
+  }
+  y += 24;
+  for (unsigned r = 0; r < kBlock; ++r)
+    for (unsigned x = 48; x < width - 48; ++x) set(static_cast<int>(x), static_cast<int>(y + r));
+  y += kBlock + 24;
+  for (const char* line : kBelow) {
+    pixel_font::DrawText(set, 12, static_cast<int>(y), line, kScale, 2);
+    y += kLine;
+  }
+  return page;
+}
+
+bool WriteTestPage(const char* path) {
+  unsigned height = 0;
+  const std::vector<uint8_t> page = TestPagePixels(&height);
+  return stbi_write_png(path, static_cast<int>(receipt::kLineDots), static_cast<int>(height), 1, page.data(),
+                        static_cast<int>(receipt::kLineDots)) != 0;
+}
