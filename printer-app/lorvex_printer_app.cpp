@@ -10,7 +10,7 @@
 // printers, options, modify, devices, drivers, shutdown) work as usual.
 #include <pappl/pappl.h>
 
-#include <sys/stat.h>
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -40,6 +40,9 @@ pappl_pr_driver_t g_drivers[] = {
      "MFG:LORVEX;MDL:RVT-520;CMD:ESC/POS;", nullptr},
 };
 
+// Where the system keeps its state and the test pages.
+std::string g_spoolDirectory = "/tmp";
+
 // The 80 mm roll: 576 dots at 203 dpi are 72 mm; 4 mm margins either side.
 const char* const kMedia[] = {"om_receipt-80mm_80x297mm", "om_receipt-80mm-short_80x160mm",
                               "om_receipt-80mm-long_80x1000mm"};
@@ -60,6 +63,8 @@ class DeviceSink : public receipt::ByteSink {
 struct JobState {
   DeviceSink sink;
   receipt::Printer printer;
+  bool black = false;          // device black: 0 is white
+  std::vector<uint8_t> line;   // a black line turned to gray
   JobState(pappl_device_t* device, const receipt::Options& options) : sink(device), printer(options, sink) {}
 };
 
@@ -106,13 +111,18 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
   JobState* state = State(job);
   if (state == nullptr) return false;
   // We advertise 8-bit gray only; anything else would print as garbage.
-  if (h.cupsBitsPerPixel != 8 || h.cupsBitsPerColor != 8 || h.cupsNumColors > 1)
+  const bool gray = h.cupsColorSpace == CUPS_CSPACE_SW || h.cupsColorSpace == CUPS_CSPACE_W ||
+                    h.cupsColorSpace == CUPS_CSPACE_K;
+  if (h.cupsBitsPerPixel != 8 || h.cupsBitsPerColor != 8 || h.cupsNumColors > 1 || !gray)
     return Failed(job, "This printer prints 8-bit gray raster only; the document came as " +
                            std::to_string(h.cupsBitsPerPixel) + "-bit raster with " +
                            std::to_string(h.cupsNumColors) + " colors.");
   if (h.cupsWidth == 0 || h.cupsWidth > kMaxImageWidth || h.cupsHeight > kMaxImageHeight || h.HWResolution[0] == 0)
     return Failed(job, "The page size " + std::to_string(h.cupsWidth) + " x " + std::to_string(h.cupsHeight) +
                            " dots cannot be printed.");
+  // Device black (K) counts 0 as white: such lines are turned to gray.
+  state->black = h.cupsColorSpace == CUPS_CSPACE_K;
+  state->line.resize(h.cupsWidth);
   const unsigned left = PrintableLeft(h.cupsWidth, h.cupsImagingBBox[0], h.HWResolution[0]);
   if (!state->printer.StartPage(h.cupsWidth, left)) return Failed(job, state->printer.Error());
   return true;
@@ -121,6 +131,10 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
 bool WriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned, const unsigned char* line) {
   JobState* state = State(job);
   if (state == nullptr || papplJobIsCanceled(job)) return false;
+  if (state->black) {
+    for (size_t x = 0; x < state->line.size(); ++x) state->line[x] = static_cast<uint8_t>(255 - line[x]);
+    line = state->line.data();
+  }
   if (!state->printer.WriteLine(line)) return Failed(job, state->printer.Error());
   return true;
 }
@@ -195,12 +209,10 @@ bool RawFile(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
   return true;
 }
 
+// The test page: a PNG in the spool directory, printed like any other.
 const char* TestPage(pappl_printer_t* printer, char* buffer, size_t size) {
-  char path[1024];
-  papplPrinterGetPath(printer, "testpage.png", path, sizeof path);
-  if (!WriteTestPage(path)) return nullptr;
-  snprintf(buffer, size, "%s", path);
-  return buffer;
+  snprintf(buffer, size, "%s/test-page-%d.png", g_spoolDirectory.c_str(), papplPrinterGetID(printer));
+  return WriteTestPage(buffer) ? buffer : nullptr;
 }
 
 // The job options as vendor attributes: "<name>-supported" keywords and
@@ -218,27 +230,6 @@ void AddVendorOptions(pappl_pr_driver_data_t* data, ipp_t** attrs) {
                   nullptr, values.data());
     ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, def.c_str(), nullptr, values.front());
   }
-}
-
-// PAPPL 1.3.1 aborts the whole server when it lists DNS-SD devices (the
-// "devices" command, the add-printer page) and no avahi daemon runs. Without
-// one, the "dnssd" scheme is replaced by one that lists nothing and opens
-// nothing.
-bool NoDevices(pappl_device_cb_t, void*, pappl_deverror_cb_t, void*) { return false; }
-bool NoOpen(pappl_device_t* device, const char*, const char*) {
-  papplDeviceError(device, "DNS-SD printers cannot be reached: no avahi daemon is running.");
-  return false;
-}
-void NoClose(pappl_device_t*) {}
-ssize_t NoRead(pappl_device_t*, void*, size_t) { return -1; }
-ssize_t NoWrite(pappl_device_t*, const void*, size_t) { return -1; }
-pappl_preason_t NoStatus(pappl_device_t*) { return PAPPL_PREASON_OTHER; }
-char* NoId(pappl_device_t*, char*, size_t) { return nullptr; }
-
-[[maybe_unused]] void GuardDnsSd() {
-  struct stat info;
-  if (stat("/run/avahi-daemon/socket", &info) == 0 || stat("/var/run/avahi-daemon/socket", &info) == 0) return;
-  papplDeviceAddScheme("dnssd", PAPPL_DEVTYPE_DNS_SD, NoDevices, NoOpen, NoClose, NoRead, NoWrite, NoStatus, NoId);
 }
 
 bool Driver(pappl_system_t*, const char* driver_name, const char*, const char*, pappl_pr_driver_data_t* data,
@@ -295,7 +286,6 @@ const char* AutoAdd(const char*, const char*, const char* device_id, void*) {
 }
 
 pappl_system_t* System(int num_options, cups_option_t* options, void*) {
-  for (int i = 0; i < num_options; ++i) fprintf(stderr, "OPT %s=%s\n", options[i].name, options[i].value);
   const char* portText = cupsGetOption("server-port", num_options, options);
   const char* spool = cupsGetOption("spool-directory", num_options, options);
   const char* log = cupsGetOption("log-file", num_options, options);
@@ -323,9 +313,9 @@ pappl_system_t* System(int num_options, cups_option_t* options, void*) {
   // ours convert to the driver's own format instead, so PAPPL picks them.
   papplSystemAddMIMEFilter(system, "image/png", kDriverFormat, ImageFilter, nullptr);
   papplSystemAddMIMEFilter(system, "image/jpeg", kDriverFormat, ImageFilter, nullptr);
-  //GuardDnsSd();
   // Printers and their defaults are kept in the spool directory.
   if (spool) {
+    g_spoolDirectory = spool;
     static std::string state;
     state = std::string(spool) + "/lorvex-printer-app.state";
     papplSystemLoadState(system, state.c_str());
@@ -337,6 +327,21 @@ pappl_system_t* System(int num_options, cups_option_t* options, void*) {
 }
 
 }  // namespace
+
+// PAPPL 1.3.1 aborts the whole process when it lists DNS-SD devices (the
+// "devices" command, the add-printer page) while no avahi daemon runs: it
+// hands avahi the client it could not make, and avahi asserts on it. Our
+// definition of the browser call comes first in the link order: without a
+// client it answers "no browser", which PAPPL takes as an empty list;
+// otherwise it is avahi's own.
+extern "C" __attribute__((visibility("default"))) void* avahi_service_browser_new(
+    void* client, int interface, int protocol, const char* type, const char* domain, int flags,
+    void* callback, void* userdata) {
+  if (client == nullptr) return nullptr;
+  using Browse = void* (*)(void*, int, int, const char*, const char*, int, void*, void*);
+  static const Browse avahi = reinterpret_cast<Browse>(dlsym(RTLD_NEXT, "avahi_service_browser_new"));
+  return avahi ? avahi(client, interface, protocol, type, domain, flags, callback, userdata) : nullptr;
+}
 
 int main(int argc, char* argv[]) {
   return papplMainloop(argc, argv, kVersion, kFooter, static_cast<int>(sizeof g_drivers / sizeof g_drivers[0]),

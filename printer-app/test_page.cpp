@@ -14,8 +14,8 @@ const char* const kAbove[] = {
     "LORVEX RECEIPT PRINTER TEST",
     "",
     "BELOW IS ONE BLACK BLOCK 240 DOTS",
-    "(30 MM) TALL, SENT AS 10 RASTER",
-    "SLICES OF 24 DOTS.",
+    "(30 MM) TALL, SENT IN RASTER",
+    "SLICES OF 24 DOTS EACH.",
 };
 const char* const kBelow[] = {
     "ONE SOLID BLOCK:",

@@ -14,6 +14,7 @@ done
 rm -rf dist
 mkdir -p dist/linux dist/i386 dist/amd64
 cp build/native/tools/{lorvex-print,lorvex-preview,lorvex-host,lxcheck} dist/linux/
+cp build/native/printer-app/lorvex-printer-app dist/linux/
 for arch in i386:mingw-i686 amd64:mingw-x64; do
   cp "build/${arch#*:}/plugin/LORVEX.DLL" "build/${arch#*:}/tools/"{lorvex-host.exe,lxcheck.exe} "dist/${arch%%:*}/"
 done

@@ -8,6 +8,7 @@
 
 #include "escpos_stream.h"
 #include "receipt_printer.h"
+#include "test_page.h"
 
 namespace {
 
@@ -206,6 +207,22 @@ TEST(ReceiptPrinter, BadPagesAreRefused) {
     EXPECT_EQ(printer.Error(), "a line outside a page");
   }
   EXPECT_TRUE(sink.bytes.empty());
+}
+
+TEST(ReceiptTestPage, HoldsA240DotSolidBlockOnThe576DotLine) {
+  unsigned height = 0;
+  const std::vector<uint8_t> page = TestPagePixels(&height);
+  ASSERT_EQ(page.size(), size_t{receipt::kLineDots} * height);
+  unsigned solidRows = 0, longest = 0;
+  for (unsigned y = 0; y < height; ++y) {
+    const uint8_t* row = &page[size_t{y} * receipt::kLineDots];
+    const bool solid = std::all_of(row + 48, row + receipt::kLineDots - 48, [](uint8_t v) { return v == 0; });
+    solidRows = solid ? solidRows + 1 : 0;
+    longest = std::max(longest, solidRows);
+  }
+  EXPECT_EQ(longest, 240u);
+  // Words above and below it: ink outside the block's rows.
+  EXPECT_TRUE(std::any_of(page.begin(), page.begin() + 100 * receipt::kLineDots, [](uint8_t v) { return v == 0; }));
 }
 
 }  // namespace

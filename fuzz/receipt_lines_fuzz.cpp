@@ -1,0 +1,66 @@
+// Feeds the printer application's line-to-band collector what a client may
+// send: any line width and printable-box start, any number of lines and
+// pages, every option. Whatever it takes must come out as records a printer
+// reads (strictly decoded as a job), and a refusal must come with a reason.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "escpos_stream.h"
+#include "receipt_printer.h"
+
+namespace {
+
+class Collect : public receipt::ByteSink {
+ public:
+  bool Write(const uint8_t* data, size_t size) override {
+    bytes.insert(bytes.end(), data, data + size);
+    return true;
+  }
+  std::vector<uint8_t> bytes;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 8) return 0;
+  receipt::Options o;
+  o.halftone = HalftoneOptionName(data[0] % kHalftoneOptions);
+  o.offsetNumber = static_cast<int8_t>(data[1]) * 10;
+  o.rotate180 = data[2] & 1;
+  o.savePaper = (data[2] >> 1) & 3;
+  o.cut = static_cast<receipt::Cut>((data[2] >> 3) % 3);
+  o.drawerPin = (data[2] & 0x40) ? 5 : 0;
+  o.sliceFeed = (data[2] & 0x80) == 0;
+  o.bandHeight = 24u * (1 + data[3] % 12);
+  const unsigned width = 1 + (data[4] | (data[5] << 8)) % 1200;
+  const unsigned left = data[6] % (width + 2);  // sometimes past the line
+  const unsigned pages = 1 + data[7] % 3;
+  data += 8;
+  size -= 8;
+
+  Collect sink;
+  receipt::Printer printer(o, sink);
+  std::vector<uint8_t> line(width);
+  size_t at = 0;
+  bool ok = true;
+  for (unsigned p = 0; p < pages && ok; ++p) {
+    ok = printer.StartPage(width, left);
+    // Lines from the input, repeated, up to 600 a page.
+    const unsigned lines = size == 0 ? 0 : static_cast<unsigned>(size % 600);
+    for (unsigned y = 0; y < lines && ok; ++y) {
+      for (unsigned x = 0; x < width; ++x) line[x] = data[(at++) % size];
+      ok = printer.WriteLine(line.data());
+    }
+    ok = ok && printer.EndPage();
+  }
+  ok = ok && printer.EndJob();
+  if (!ok && printer.Error().empty()) abort();
+  StreamModel model;
+  model.jobCommands = true;
+  model.rasterAdvances = !o.sliceFeed;
+  const DecodedStream decoded = DecodeStream(sink.bytes.data(), sink.bytes.size(), model);
+  if (!decoded.ok) abort();
+  return 0;
+}

@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# lorvex-printer-app as a user runs it: a server on a free loopback port with
+# its state in a temporary folder, a printer on a file: device, jobs from
+# the app's own "submit" and from ipptool (PNG, JPEG, PWG raster), every
+# option, printer defaults set with "modify" and through the web form, bad
+# documents and a device that cannot be opened; the server must keep serving
+# throughout. Screenshots of the web pages by headless Chromium go to SHOTS.
+#   app_test.sh BUILD-DIR SAMPLE.png SHOTS
+set -uo pipefail
+build=$(realpath "$1") sample=$(realpath "$2") shots=$(realpath -m "$3")
+here=$(cd "$(dirname "$0")" && pwd)
+app=$build/printer-app/lorvex-printer-app
+print=$build/tools/lorvex-print
+preview=$build/tools/lorvex-preview
+mkpwg=$build/tests/make-pwg
+work=$(mktemp -d /tmp/lorvex-app.XXXXXX)
+mkdir -p "$work/spool" "$work/jobs" "$shots"
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+port=$((20000 + RANDOM % 20000))
+while ss -ltn | grep -q ":$port "; do port=$((port + 1)); done
+"$app" server -o server-port=$port -o spool-directory="$work/spool" -o log-file="$work/log.txt" \
+  -o log-level=info > "$work/server.txt" 2>&1 &
+server=$!
+trap '"$app" shutdown >/dev/null 2>&1; kill $server 2>/dev/null; wait $server 2>/dev/null; rm -rf "$work"' EXIT
+for i in $(seq 1 100); do curl -sf -o /dev/null "http://localhost:$port/" && break; sleep 0.1; done
+alive() { curl -sf -o /dev/null "http://localhost:$port/" || fail "the server stopped serving after: $*"; }
+
+"$app" add -d receipt -v "file://$work/jobs" -m lorvex_80mm >/dev/null || fail "cannot add the printer"
+uri="ipp://localhost:$port/ipp/print/receipt"
+
+# Waits until job N has ended (completed, aborted or canceled), then prints
+# the file the file: device wrote for it, if any (one file a job).
+wait_job() {
+  for i in $(seq 1 900); do
+    "$app" jobs -d receipt 2>/dev/null | grep -qE "^$1 +(completed|aborted|canceled)" && break
+    sleep 0.1
+  done
+  ls -t "$work/jobs"/* 2>/dev/null | head -1
+}
+run() {  # run NAME ARGS...: submits with the app, leaves the bytes in $work/NAME.bin
+  local name=$1; shift
+  rm -f "$work/jobs"/*
+  local id f
+  id=$("$app" submit -d receipt "$@" 2>/dev/null | sed 's/.*-//')
+  f=$(wait_job "$id")
+  if [ -n "$f" ]; then cp "$f" "$work/$name.bin"; else : > "$work/$name.bin"; fi
+}
+printf '\x1d\x56\x42\x00' > "$work/cut.bin"
+# want NAME REFERENCE-ARGS... [--tail HEX]: the job's bytes are lorvex-print's
+# for the same picture and settings, then the page's cut.
+same_as_print() {
+  local name=$1 file=$2; shift 2
+  "$print" -q -o "$work/ref-$name.bin" "$@" "$file" || { fail "lorvex-print $*"; return; }
+  cat "$work/ref-$name.bin" "$work/cut.bin" > "$work/want-$name.bin"
+  cmp -s "$work/$name.bin" "$work/want-$name.bin" ||
+    fail "$name: $(stat -c %s "$work/$name.bin") bytes differ from lorvex-print's $(stat -c %s "$work/want-$name.bin")"
+}
+
+# The same picture as PNG, JPEG and PWG raster (8-bit gray, 640 dots a line).
+convert "$sample" -quality 92 "$work/receipt.jpg"
+"$mkpwg" "$sample" "$work/receipt.pwg" 640 || fail "make-pwg"
+run png "$sample";          same_as_print png "$sample"
+run jpeg "$work/receipt.jpg"; same_as_print jpeg "$work/receipt.jpg"
+rm -f "$work/jobs"/*
+id=$(ipptool -tv -f "$work/receipt.pwg" -d filetype=image/pwg-raster "$uri" print-job.test |
+     sed -n 's/.*job-id (integer) = //p' | head -1)
+[ -n "$id" ] || fail "ipptool print-job"
+cp "$(wait_job "$id")" "$work/pwg.bin" 2>/dev/null
+same_as_print pwg "$sample"
+
+# Each option changes the bytes as the pipeline says.
+run stucki "$sample" -o halftone=HT_Stucki;      same_as_print stucki "$sample" --halftone HT_Stucki
+run offset "$sample" -o horizontal-offset=P40;   same_as_print offset "$sample" --offset P40
+run left "$sample" -o horizontal-offset=M20 -o halftone=HT_Ordered
+same_as_print left "$sample" --offset M20 --halftone HT_Ordered
+run save "$sample" -o save-paper=both;           same_as_print save "$sample" --save-paper SavePaper_TopAndBottom
+run nocut "$sample" -o cut=none
+cmp -s "$work/nocut.bin" "$work/ref-png.bin" || fail "cut=none still cuts"
+run drawer "$sample" -o cash-drawer=pin-5
+[ "$(tail -c 9 "$work/drawer.bin" | od -An -tx1 | tr -d ' \n')" = "1d5642001b700119fa" ] || fail "no pin-5 pulse after the cut"
+run turned "$sample" -o rotate-180=on
+"$preview" --job "$work/turned.bin" "$work/turned.png" >/dev/null || fail "rotate-180 stream does not decode"
+"$preview" --job "$work/png.bin" "$work/upright.png" >/dev/null
+[ "$(convert "$work/turned.png" -format '%[fx:mean]' info:)" = "$(convert "$work/upright.png" -format '%[fx:mean]' info:)" ] ||
+  fail "rotate-180 does not print the same dots"
+cmp -s "$work/turned.bin" "$work/png.bin" && fail "rotate-180 changed nothing"
+run nofeed "$sample" -o slice-feed=none
+"$preview" --job "$work/nofeed.bin" "$work/x.png" >/dev/null 2>&1 && fail "slice-feed=none still feeds"
+out=$("$preview" --raster-advances --job "$work/nofeed.bin" "$work/nofeed.png") || fail "slice-feed=none does not decode"
+grep -q "paper 576 x 790 dots" <<<"$out" || fail "slice-feed=none paper: $out"
+# Copies, cut apart.
+run copies "$sample" -o copies=3 -o cut=end-of-job
+out=$("$preview" --job "$work/copies.bin" "$work/copies.png") || fail "copies do not decode"
+grep -q ", 3 cuts," <<<"$out" || fail "three copies, three cuts: $out"
+
+# A default set on the printer reaches the next job (PAPPL 1.3.1 alone would
+# not hand it to the driver).
+"$app" modify -d receipt -o halftone-default=HT_Stucki >/dev/null || fail "modify"
+run modified "$sample"; same_as_print modified "$sample" --halftone HT_Stucki
+# ... and one set through the web page's printing defaults form.
+jar=$work/cookies.txt
+page=$(curl -s -c "$jar" -b "$jar" "http://localhost:$port/receipt/printing")
+session=$(grep -o 'name="session" value="[^"]*"' <<<"$page" | sed 's/.*value="//; s/"$//')
+curl -s -o /dev/null -c "$jar" -b "$jar" -X POST "http://localhost:$port/receipt/printing" \
+  --data-urlencode "session=$session" --data-urlencode "halftone=HT_Burkes" \
+  --data-urlencode "horizontal-offset=P10" --data-urlencode "orientation-requested=3" \
+  --data-urlencode "print-quality=normal" || fail "posting the defaults form"
+run webdefault "$sample"; same_as_print webdefault "$sample" --halftone HT_Burkes --offset P10
+"$app" modify -d receipt -o halftone-default=HT_NONE -o horizontal-offset-default=none >/dev/null
+
+# The test page, from the printer page's button: a 240-dot solid block with
+# its explanation, through the same pipeline.
+rm -f "$work/jobs"/*
+page=$(curl -s -c "$jar" -b "$jar" "http://localhost:$port/receipt")
+session=$(grep -o 'name="session" value="[^"]*"' <<<"$page" | head -1 | sed 's/.*value="//; s/"$//')
+curl -s -o /dev/null -c "$jar" -b "$jar" -X POST "http://localhost:$port/receipt/" \
+  --data-urlencode "session=$session" --data-urlencode "action=print-test-page"
+for i in $(seq 1 100); do [ -s "$(ls -t "$work/jobs"/* 2>/dev/null | head -1)" ] && break; sleep 0.1; done
+sleep 1
+testpage=$(ls -t "$work/jobs"/* 2>/dev/null | head -1)
+if [ -z "$testpage" ]; then
+  fail "no test page printed"
+else
+  "$preview" --job "$testpage" "$shots/test-page-preview.png" >/dev/null || fail "the test page does not decode"
+fi
+
+# Bad documents: a clear job message, nothing a printer would misread, and
+# the server goes on.
+job_message() { ipptool -t -d job_id="$1" "$uri" "$here/job-state.test" 2>/dev/null | sed -n 's/.*job-state-message (textWithoutLanguage) = //p; s/^ *job-state-message = //p'; }
+bad() {  # bad NAME FILE FORMAT PATTERN
+  rm -f "$work/jobs"/*
+  local out id
+  out=$(ipptool -tv -f "$2" -d filetype="$3" "$uri" print-job.test 2>&1)
+  id=$(sed -n 's/.*job-id (integer) = //p' <<<"$out" | head -1)
+  local msg
+  if [ -n "$id" ]; then
+    wait_job "$id" >/dev/null
+    msg=$(job_message "$id")
+  else  # refused at once: the answer to Print-Job says why
+    msg=$(sed -n 's/.*status-message (textWithoutLanguage) = //p; s/.*status-code = //p' <<<"$out" | head -1)
+  fi
+  grep -qiE "$4" <<<"$msg" || fail "$1: job message '$msg'"
+  local f
+  f=$(ls "$work/jobs"/* 2>/dev/null | head -1)
+  if [ -n "$f" ] && [ -s "$f" ]; then
+    "$preview" --job "$f" "$work/x.png" >/dev/null 2>&1 || fail "$1: sent bytes a printer would misread"
+  fi
+  alive "$1"
+}
+head -c 20000 "$sample" > "$work/truncated.png"
+bad truncated-png "$work/truncated.png" image/png "PNG"
+head -c 3000 "$work/receipt.jpg" > "$work/truncated.jpg"
+bad truncated-jpeg "$work/truncated.jpg" image/jpeg "JPEG"
+printf '\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\x01\x86\xa0\0\x01\x86\xa0\x08\0\0\0\0' > "$work/huge.png"
+printf '\0\0\0\0IEND\xaeB`\x82' >> "$work/huge.png"
+bad absurd-png "$work/huge.png" image/png "PNG|absurd"
+# PAPPL 1.3.1 streams PWG raster to the driver itself and takes a document
+# that ends early as ended (after a minute's wait): the rows that came are
+# printed as whole records, and the job completes.
+head -c 5000 "$work/receipt.pwg" > "$work/truncated.pwg"
+bad truncated-pwg "$work/truncated.pwg" image/pwg-raster "."
+printf 'not a picture at all' > "$work/garbage.png"
+bad garbage-png "$work/garbage.png" image/png "PNG|cannot"
+
+# A device that cannot be opened: the job fails, the server goes on.
+"$app" add -d nowhere -v "file:///nonexistent/dir/printer.bin" -m lorvex_80mm >/dev/null 2>&1
+"$app" submit -d nowhere "$sample" >/dev/null 2>&1
+sleep 1
+alive "a device that cannot be opened"
+# A client that goes away in the middle of sending a job.
+{ printf 'POST /ipp/print/receipt HTTP/1.1\r\nHost: localhost\r\nContent-Type: application/ipp\r\nContent-Length: 900000\r\n\r\n'
+  printf '\x02\x00\x00\x02\x00\x00\x00\x01\x01'; head -c 1000 "$sample"; } | timeout 3 curl -s -o /dev/null \
+  --data-binary @- "http://localhost:$port/ipp/print/receipt" -H 'Content-Type: application/ipp' 2>/dev/null
+alive "a client that disconnected mid-job"
+run afterwards "$sample"; same_as_print afterwards "$sample"
+
+# The web pages, as a browser shows them.
+shot() {
+  timeout 60 chromium --headless=new --no-sandbox --disable-gpu --disable-quic --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync \
+    --user-data-dir="$work/chromium" --window-size=1024,1100 --screenshot="$shots/$1.png" \
+    "http://localhost:$port$2" >/dev/null 2>&1 || fail "no screenshot of $2"
+  [ -s "$shots/$1.png" ] || fail "empty screenshot of $2"
+}
+if command -v chromium >/dev/null; then
+  shot printers /
+  shot printer /receipt
+  shot printing-defaults /receipt/printing
+  shot media /receipt/media
+  shot add-printer /addprinter
+fi
+alive "the web pages"
+
+[ "$failures" -eq 0 ] && echo "lorvex-printer-app: jobs, options, defaults, bad input and web pages pass (screenshots in $shots)"
+exit "$failures"
