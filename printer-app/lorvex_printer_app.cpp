@@ -246,6 +246,7 @@ bool Driver(pappl_system_t*, const char* driver_name, const char*, const char*, 
   snprintf(data->make_and_model, sizeof data->make_and_model, "LORVEX RVT-520 80 mm Receipt Printer");
   data->ppm = 20;
   data->kind = PAPPL_KIND_RECEIPT | PAPPL_KIND_ROLL;
+  data->orient_default = IPP_ORIENT_PORTRAIT;
   data->color_supported = PAPPL_COLOR_MODE_MONOCHROME | PAPPL_COLOR_MODE_AUTO;
   data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
   // 8-bit gray, and nothing else, in lines.
@@ -301,9 +302,10 @@ pappl_system_t* System(int num_options, cups_option_t* options, void*) {
       PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_NO_TLS,
       "LORVEX Receipt Printers", port, "_print,_universal", spool, log ? log : "-", loglevel, nullptr, false);
   if (system == nullptr) return nullptr;
-  // Loopback only, unless the user names an address to listen on.
+  // Loopback only, unless the user names an address to listen on ("*": all
+  // of them, the machine keeping its own name).
   papplSystemAddListeners(system, listen ? listen : "localhost");
-  papplSystemSetHostName(system, listen ? listen : "localhost");
+  if (listen == nullptr || strcmp(listen, "*") != 0) papplSystemSetHostName(system, listen ? listen : "localhost");
   // PAPPL 1.3.1 crashes on any page of a system without footer HTML.
   papplSystemSetFooterHTML(system, kFooter);
   papplSystemSetPrinterDrivers(system, static_cast<int>(sizeof g_drivers / sizeof g_drivers[0]), g_drivers,
