@@ -24,7 +24,7 @@
 #include "image_rows.h"
 #include "receipt_options.h"
 #include "receipt_printer.h"
-#include "test_page.h"
+#include "receipt_test_page.h"
 
 namespace {
 
@@ -65,6 +65,8 @@ struct JobState {
   receipt::Printer printer;
   bool black = false;          // device black: 0 is white
   std::vector<uint8_t> line;   // a black line turned to gray
+  unsigned documentRows = 0;   // the client's page height, when known
+  unsigned rowsWritten = 0;
   JobState(pappl_device_t* device, const receipt::Options& options) : sink(device), printer(options, sink) {}
 };
 
@@ -93,6 +95,10 @@ receipt::Options JobOptions(pappl_job_t* job, pappl_pr_options_t* options) {
   return o;
 }
 
+// The header of the page the client's raster document is on (see
+// cupsRasterReadHeader2 below), or null for documents PAPPL did not read so.
+const cups_page_header2_t* DocumentHeader();
+
 JobState* State(pappl_job_t* job) { return static_cast<JobState*>(papplJobGetData(job)); }
 
 bool Failed(pappl_job_t* job, const std::string& why) {
@@ -106,10 +112,19 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
   return true;
 }
 
-bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
+bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned page) {
   const cups_page_header2_t& h = options->header;
   JobState* state = State(job);
   if (state == nullptr) return false;
+  state->documentRows = 0;
+  state->rowsWritten = 0;
+  if (const cups_page_header2_t* d = DocumentHeader()) {
+    if (d->cupsBitsPerPixel != 8 || d->cupsBitsPerColor != 8 || d->cupsNumColors > 1)
+      return Failed(job, "This printer prints 8-bit gray raster only; page " + std::to_string(page) + " came as " +
+                             std::to_string(d->cupsBitsPerPixel) + "-bit raster with " +
+                             std::to_string(d->cupsNumColors) + " color(s).");
+    state->documentRows = d->cupsHeight;
+  }
   // We advertise 8-bit gray only; anything else would print as garbage.
   const bool gray = h.cupsColorSpace == CUPS_CSPACE_SW || h.cupsColorSpace == CUPS_CSPACE_W ||
                     h.cupsColorSpace == CUPS_CSPACE_K;
@@ -136,15 +151,23 @@ bool WriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned,
     line = state->line.data();
   }
   if (!state->printer.WriteLine(line)) return Failed(job, state->printer.Error());
+  ++state->rowsWritten;
   return true;
 }
 
-bool EndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device, unsigned) {
+bool EndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device, unsigned page) {
   JobState* state = State(job);
   if (state == nullptr) return false;
   const bool ok = state->printer.EndPage();
   papplDeviceFlush(device);
-  return ok ? true : Failed(job, state->printer.Error());
+  if (!ok) return Failed(job, state->printer.Error());
+  // The rows that came are on paper, as whole records; the job says the
+  // document was cut short instead of passing as printed.
+  if (state->documentRows != 0 && state->rowsWritten < state->documentRows)
+    return Failed(job, "The document ended early: page " + std::to_string(page) + " has " +
+                           std::to_string(state->rowsWritten) + " of its " + std::to_string(state->documentRows) +
+                           " rows.");
+  return true;
 }
 
 bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
@@ -330,6 +353,26 @@ pappl_system_t* System(int num_options, cups_option_t* options, void*) {
 
 }  // namespace
 
+// PAPPL 1.3.1 hands the raster callbacks the printer's own 8-bit header,
+// whatever the client sent: a 1-bit raster, which we do not advertise,
+// would print as garbage, and a page that ends early would pass as whole.
+// PAPPL reads each page header of the client's document with CUPS'
+// cupsRasterReadHeader2 on the job's thread; our definition of it comes
+// first in the link order, keeps a copy for the callbacks and answers what
+// CUPS' own answers.
+thread_local bool g_haveDocumentHeader = false;
+thread_local cups_page_header2_t g_documentHeader;
+
+extern "C" __attribute__((visibility("default"))) unsigned cupsRasterReadHeader2(cups_raster_t* raster,
+                                                                                 cups_page_header2_t* header) {
+  using Read = unsigned (*)(cups_raster_t*, cups_page_header2_t*);
+  static const Read cups = reinterpret_cast<Read>(dlsym(RTLD_NEXT, "cupsRasterReadHeader2"));
+  const unsigned ok = cups ? cups(raster, header) : 0;
+  g_haveDocumentHeader = ok != 0;
+  if (ok) g_documentHeader = *header;
+  return ok;
+}
+
 // PAPPL 1.3.1 aborts the whole process when it lists DNS-SD devices (the
 // "devices" command, the add-printer page) while no avahi daemon runs: it
 // hands avahi the client it could not make, and avahi asserts on it. Our
@@ -344,6 +387,10 @@ extern "C" __attribute__((visibility("default"))) void* avahi_service_browser_ne
   static const Browse avahi = reinterpret_cast<Browse>(dlsym(RTLD_NEXT, "avahi_service_browser_new"));
   return avahi ? avahi(client, interface, protocol, type, domain, flags, callback, userdata) : nullptr;
 }
+
+namespace {
+const cups_page_header2_t* DocumentHeader() { return g_haveDocumentHeader ? &g_documentHeader : nullptr; }
+}  // namespace
 
 int main(int argc, char* argv[]) {
   return papplMainloop(argc, argv, kVersion, kFooter, static_cast<int>(sizeof g_drivers / sizeof g_drivers[0]),

@@ -10,7 +10,7 @@ packages=(
   wine wine64 xvfb
   libstb-dev
   fonts-wqy-microhei imagemagick ghostscript xdotool zip x11-utils
-  libpng-dev libjpeg-dev libpappl-dev cups-ipp-utils chromium
+  libpng-dev libjpeg-dev libpappl-dev cups-ipp-utils chromium curl iproute2
 )
 
 sudo_cmd=()

@@ -8,7 +8,7 @@
 
 #include "escpos_stream.h"
 #include "receipt_printer.h"
-#include "test_page.h"
+#include "receipt_test_page.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// test_page.cpp: draws the test page.
-#include "test_page.h"
+// receipt_test_page.cpp: draws the test page.
+#include "receipt_test_page.h"
 
 #include <stb_image_write.h>
 

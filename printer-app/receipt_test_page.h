@@ -1,8 +1,8 @@
-// test_page.h: the printer application's test page: a solid black block
+// receipt_test_page.h: the printer application's test page: a solid black block
 // and, in words, what its look on paper says about the printer's raster
 // command, so the user can pick the slice-feed setting.
-#ifndef LORVEX_PRINTER_APP_TEST_PAGE_H
-#define LORVEX_PRINTER_APP_TEST_PAGE_H
+#ifndef LORVEX_PRINTER_APP_RECEIPT_TEST_PAGE_H
+#define LORVEX_PRINTER_APP_RECEIPT_TEST_PAGE_H
 
 #include <cstdint>
 #include <vector>
@@ -13,4 +13,4 @@ std::vector<uint8_t> TestPagePixels(unsigned* height);
 // Writes it as a PNG; false when the file cannot be written.
 bool WriteTestPage(const char* path);
 
-#endif  // LORVEX_PRINTER_APP_TEST_PAGE_H
+#endif  // LORVEX_PRINTER_APP_RECEIPT_TEST_PAGE_H

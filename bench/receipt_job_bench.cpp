@@ -1,0 +1,73 @@
+// The printer application's whole job beside the band pipeline alone, in one
+// run: a 576 x 2400 receipt page line by line through receipt::Printer
+// (collecting, halftoning, records, cut) against the same rows handed to
+// RenderBand as ten 240-row bands.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "band_pipeline.h"
+#include "receipt_printer.h"
+#include "test_page.h"
+
+namespace {
+
+constexpr unsigned kWidth = 576, kHeight = 2400, kBand = 240;
+
+class Discard : public receipt::ByteSink {
+ public:
+  bool Write(const uint8_t* data, size_t size) override {
+    benchmark::DoNotOptimize(data);
+    bytes += size;
+    return true;
+  }
+  size_t bytes = 0;
+};
+
+class DiscardSpool : public SpoolSink {
+ public:
+  void Write(const BYTE* data, DWORD) override { benchmark::DoNotOptimize(data); }
+};
+
+void Rate(benchmark::State& state) {
+  state.counters["MPix/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * kWidth * kHeight / 1e6,
+                                                benchmark::Counter::kIsRate);
+}
+
+void BM_PipelineAlone(benchmark::State& state, const char* halftone) {
+  const std::vector<BYTE> page = MakeReceiptBand(kWidth, kHeight);
+  BandJob job{};
+  job.halftone = halftone;
+  job.copies = 1;
+  DiscardSpool sink;
+  for (auto _ : state)
+    for (unsigned first = 0; first < kHeight; first += kBand)
+      RenderBand(BandInput{&page[size_t{first} * kWidth], kWidth, kBand, kWidth}, job, sink);
+  Rate(state);
+}
+
+void BM_WholeJob(benchmark::State& state, const char* halftone, bool rotate) {
+  const std::vector<BYTE> page = MakeReceiptBand(kWidth, kHeight);
+  receipt::Options o;
+  o.halftone = halftone;
+  o.rotate180 = rotate;
+  for (auto _ : state) {
+    Discard sink;
+    receipt::Printer printer(o, sink);
+    printer.StartPage(kWidth, 0);
+    for (unsigned y = 0; y < kHeight; ++y) printer.WriteLine(&page[size_t{y} * kWidth]);
+    printer.EndPage();
+    printer.EndJob();
+    benchmark::DoNotOptimize(sink.bytes);
+  }
+  Rate(state);
+}
+
+BENCHMARK_CAPTURE(BM_PipelineAlone, threshold, "HT_NONE");
+BENCHMARK_CAPTURE(BM_WholeJob, threshold, "HT_NONE", false);
+BENCHMARK_CAPTURE(BM_WholeJob, threshold_upside_down, "HT_NONE", true);
+BENCHMARK_CAPTURE(BM_PipelineAlone, floyd_steinberg, "HT_FloydSteinberg");
+BENCHMARK_CAPTURE(BM_WholeJob, floyd_steinberg, "HT_FloydSteinberg", false);
+BENCHMARK_CAPTURE(BM_WholeJob, floyd_steinberg_upside_down, "HT_FloydSteinberg", true);
+
+}  // namespace
