@@ -95,6 +95,13 @@ run copies "$sample" -o copies=3 -o cut=end-of-job
 out=$("$preview" --job "$work/copies.bin" "$work/copies.png") || fail "copies do not decode"
 grep -q ", 3 cuts," <<<"$out" || fail "three copies, three cuts: $out"
 
+# "finishings" trim (sent as the enum 11) asks for the cut, over cut=none.
+rm -f "$work/jobs"/*
+id=$(ipptool -tv -f "$sample" -d filetype=image/png "$uri" "$here/print-trim.test" |
+     sed -n 's/.*job-id (integer) = //p' | head -1)
+cp "$(wait_job "$id")" "$work/trim.bin" 2>/dev/null
+same_as_print trim "$sample"
+
 # A default set on the printer reaches the next job (PAPPL 1.3.1 alone would
 # not hand it to the driver).
 "$app" modify -d receipt -o halftone-default=HT_Stucki >/dev/null || fail "modify"
@@ -172,6 +179,10 @@ bad one-bit-pwg "$work/receipt1.pwg" image/pwg-raster "8-bit gray raster only; p
 [ -s "$(ls "$work/jobs"/* 2>/dev/null | head -1)" ] && fail "a 1-bit raster sent bytes to the printer"
 printf 'not a picture at all' > "$work/garbage.png"
 bad garbage-png "$work/garbage.png" image/png "PNG|cannot"
+
+# Listing devices without an avahi daemon must not abort (PAPPL 1.3.1 would).
+timeout 60 "$app" devices >/dev/null 2>&1
+[ $? -ge 128 ] && fail "the devices command crashed"
 
 # A device that cannot be opened: the job fails, the server goes on.
 "$app" add -d nowhere -v "file:///nonexistent/dir/printer.bin" -m lorvex_80mm >/dev/null 2>&1
