@@ -172,6 +172,14 @@ bad absurd-png "$work/huge.png" image/png "PNG|absurd"
 # paper as whole records, and the job says the document was cut short.
 head -c 5000 "$work/receipt.pwg" > "$work/truncated.pwg"
 bad truncated-pwg "$work/truncated.pwg" image/pwg-raster "ended early: page 1 has [0-9]+ of its 790 rows"
+# Absurd page sizes in the PWG header: 100000 dots a line, 4e9 lines.
+cp "$work/receipt.pwg" "$work/wide.pwg"
+printf '\x00\x01\x86\xa0' | dd of="$work/wide.pwg" bs=1 seek=376 conv=notrunc status=none  # cupsWidth
+printf '\x00\x01\x86\xa0' | dd of="$work/wide.pwg" bs=1 seek=396 conv=notrunc status=none  # cupsBytesPerLine
+bad wide-pwg "$work/wide.pwg" image/pwg-raster "page size 100000 x 790 dots cannot be printed"
+cp "$work/receipt.pwg" "$work/long.pwg"
+printf '\xee\x6b\x28\x00' | dd of="$work/long.pwg" bs=1 seek=380 conv=notrunc status=none  # cupsHeight
+bad long-pwg "$work/long.pwg" image/pwg-raster "page size 640 x 4000000000 dots cannot be printed"
 # A 1-bit raster, which the printer does not advertise: refused before a
 # byte is sent.
 "$mkpwg" "$sample" "$work/receipt1.pwg" 640 --bits 1 || fail "make-pwg 1-bit"
