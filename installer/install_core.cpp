@@ -50,9 +50,8 @@ bool IsDriverInstalled(InstallSystem& system, const WText& driverName) {
 }
 
 bool CopyDriverFile(InstallSystem& system, const WText& sourceDirectory, const WText& file,
-                    const WChar* architecture) {
+                    const WChar* architecture, const std::optional<WText>& directory) {
   const WText source = PackageSourcePath(sourceDirectory, architecture, file);
-  const std::optional<WText> directory = system.PrinterDriverDirectory();
   if (!directory) {
     // Without the driver directory there is no target: copying to "\FILE"
     // would write to the root of the drive.
@@ -102,11 +101,13 @@ int InstallDriverAndQueue(InstallSystem& system, const WText& sourceDirectory,
     return 0;
   }
 
+  // The spooler's driver directory, asked once for all thirteen copies.
+  const std::optional<WText> directory = system.PrinterDriverDirectory();
   bool allCopied = true;
   for (const WChar* file : kArchitectureFiles)
-    allCopied = CopyDriverFile(system, sourceDirectory, file, architecture) && allCopied;
+    allCopied = CopyDriverFile(system, sourceDirectory, file, architecture, directory) && allCopied;
   for (const WChar* file : kCommonFiles)
-    allCopied = CopyDriverFile(system, sourceDirectory, file, nullptr) && allCopied;
+    allCopied = CopyDriverFile(system, sourceDirectory, file, nullptr, directory) && allCopied;
 
   if (allCopied && !IsDriverInstalled(system, request.driverName)) {
     DriverRegistration driver;
@@ -169,27 +170,23 @@ int InstallPrinter(InstallSystem& system, const WText& sourceDirectory, InstallR
     system.SetLastError(kErrorInvalidPrinterName);
     return 0;
   }
-  WText candidate = request.printerName;
-  bool free = false;
-  for (int n = 1; n <= kLastCopyNumber + 1; ++n) {
-    if (!PrinterExists(system, candidate)) {
-      free = true;
-      break;
-    }
-    if (n > kLastCopyNumber) break;
-    std::optional<WText> next = CopyCandidateName(request.printerName, n);
-    if (!next) {
+  // The model name, then "(Copy 1)" to "(Copy 253)" after it.
+  std::optional<WText> free;
+  if (!PrinterExists(system, request.printerName)) free = request.printerName;
+  for (int n = 1; !free && n <= kLastCopyNumber; ++n) {
+    const std::optional<WText> candidate = CopyCandidateName(request.printerName, n);
+    if (!candidate) {
       // The numbered name would only fit cut short.
       system.SetLastError(kErrorInvalidPrinterName);
       return 0;
     }
-    candidate = *next;
+    if (!PrinterExists(system, *candidate)) free = candidate;
   }
   if (!free) {
     system.SetLastError(kErrorPrinterAlreadyExists);
     return 0;
   }
-  request.printerName = Bounded(candidate, kNameChars);
+  request.printerName = Bounded(*free, kNameChars);
 
   const int result = InstallDriverAndQueue(system, sourceDirectory, request);
   if (result == 0) return 0;

@@ -115,10 +115,11 @@ bool DebugLog(InstallSystem& system, const WChar* format, const std::vector<Form
 bool PrinterExists(InstallSystem& system, const WText& printerName);
 // The driver of exactly that name (case-sensitive) is registered.
 bool IsDriverInstalled(InstallSystem& system, const WText& driverName);
-// Copies one package file into the driver directory; `architecture` null for
-// a common file. Answers the copy's result; traces the paths and the error.
+// Copies one package file into the spooler's driver directory (nothing
+// when the spooler named none); `architecture` null for a common file.
+// Answers the copy's result; traces the paths and the error.
 bool CopyDriverFile(InstallSystem& system, const WText& sourceDirectory, const WText& file,
-                    const WChar* architecture);
+                    const WChar* architecture, const std::optional<WText>& driverDirectory);
 // Stops the running spooler and starts it again, waiting up to 10 s for
 // each; leaves a spooler that is not running alone.
 void RestartSpooler(InstallSystem& system);

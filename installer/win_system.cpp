@@ -23,18 +23,21 @@ static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 8, "amd64 SetupAPI pa
 static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6, "i386 SetupAPI packing");
 #endif
 
-// The bytes of a level-n enumeration: a first call for the size, then a
-// zero-filled buffer of that size. Nothing when the size is zero or the
-// second call fails.
-template <typename Enumerate>
-std::optional<std::vector<BYTE>> EnumerateLevel(Enumerate enumerate, DWORD* count) {
-  DWORD needed = 0;
-  *count = 0;
-  enumerate(nullptr, 0, &needed, count);
+// The names in a spooler enumeration of `Info` records: a first call for
+// the size, then a zero-filled buffer of that size. Nothing when the size is
+// zero or the second call fails.
+template <typename Info, typename Enumerate>
+std::optional<std::vector<WText>> EnumerateNames(Enumerate enumerate, LPWSTR Info::*name) {
+  DWORD needed = 0, count = 0;
+  enumerate(nullptr, 0, &needed, &count);
   if (needed == 0) return std::nullopt;
   std::vector<BYTE> buffer(needed, 0);
-  if (!enumerate(buffer.data(), needed, &needed, count)) return std::nullopt;
-  return buffer;
+  if (!enumerate(buffer.data(), needed, &needed, &count)) return std::nullopt;
+  std::vector<WText> names;
+  const auto* info = reinterpret_cast<const Info*>(buffer.data());
+  for (DWORD i = 0; i < count; ++i)
+    if (info[i].*name) names.emplace_back(info[i].*name);
+  return names;
 }
 
 class WinSpoolerService : public SpoolerService {
@@ -117,18 +120,11 @@ bool WinInstallSystem::CopyPackageFile(const WText& from, const WText& to) {
 }
 
 std::optional<std::vector<WText>> WinInstallSystem::DriverNames() {
-  DWORD count = 0;
-  const auto buffer = EnumerateLevel(
+  return EnumerateNames(
       [](BYTE* b, DWORD size, DWORD* needed, DWORD* n) {
         return EnumPrinterDriversW(nullptr, nullptr, 8, b, size, needed, n) != FALSE;
       },
-      &count);
-  if (!buffer) return std::nullopt;
-  std::vector<WText> names;
-  const auto* info = reinterpret_cast<const DRIVER_INFO_8W*>(buffer->data());
-  for (DWORD i = 0; i < count; ++i)
-    if (info[i].pName) names.emplace_back(info[i].pName);
-  return names;
+      &DRIVER_INFO_8W::pName);
 }
 
 bool WinInstallSystem::RegisterDriver(const DriverRegistration& driver) {
@@ -174,18 +170,9 @@ bool WinInstallSystem::CreateQueue(const QueueRecord& queue) {
 }
 
 std::optional<std::vector<WText>> WinInstallSystem::PortNames() {
-  DWORD count = 0;
-  const auto buffer = EnumerateLevel(
-      [](BYTE* b, DWORD size, DWORD* needed, DWORD* n) {
-        return EnumPortsW(nullptr, 2, b, size, needed, n) != FALSE;
-      },
-      &count);
-  if (!buffer) return std::nullopt;
-  std::vector<WText> names;
-  const auto* info = reinterpret_cast<const PORT_INFO_2W*>(buffer->data());
-  for (DWORD i = 0; i < count; ++i)
-    if (info[i].pPortName) names.emplace_back(info[i].pPortName);
-  return names;
+  return EnumerateNames(
+      [](BYTE* b, DWORD size, DWORD* needed, DWORD* n) { return EnumPortsW(nullptr, 2, b, size, needed, n) != FALSE; },
+      &PORT_INFO_2W::pPortName);
 }
 
 std::unique_ptr<SpoolerService> WinInstallSystem::OpenSpooler() {

@@ -26,6 +26,47 @@
 #include "receipt_printer.h"
 #include "receipt_test_page.h"
 
+// PAPPL 1.3.1 hands the raster callbacks the printer's own 8-bit header,
+// whatever the client sent: a 1-bit raster, which we do not advertise,
+// would print as garbage, and a page that ends early would pass as whole.
+// PAPPL reads each page header of the client's document with CUPS'
+// cupsRasterReadHeader2 on the job's thread; our definition of it comes
+// first in the link order, keeps a copy for the callbacks and answers what
+// CUPS' own answers.
+namespace {
+thread_local bool g_haveDocumentHeader = false;
+thread_local cups_page_header2_t g_documentHeader;
+
+// The header of the page of the client's raster document that PAPPL is on,
+// or null.
+const cups_page_header2_t* DocumentHeader() { return g_haveDocumentHeader ? &g_documentHeader : nullptr; }
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) unsigned cupsRasterReadHeader2(cups_raster_t* raster,
+                                                                                 cups_page_header2_t* header) {
+  using Read = unsigned (*)(cups_raster_t*, cups_page_header2_t*);
+  static const Read cups = reinterpret_cast<Read>(dlsym(RTLD_NEXT, "cupsRasterReadHeader2"));
+  const unsigned ok = cups ? cups(raster, header) : 0;
+  g_haveDocumentHeader = ok != 0;
+  if (ok) g_documentHeader = *header;
+  return ok;
+}
+
+// PAPPL 1.3.1 aborts the whole process when it lists DNS-SD devices (the
+// "devices" command, the add-printer page) while no avahi daemon runs: it
+// hands avahi the client it could not make, and avahi asserts on it. Our
+// definition of the browser call comes first in the link order: without a
+// client it answers "no browser", which PAPPL takes as an empty list;
+// otherwise it is avahi's own.
+extern "C" __attribute__((visibility("default"))) void* avahi_service_browser_new(
+    void* client, int interface, int protocol, const char* type, const char* domain, int flags,
+    void* callback, void* userdata) {
+  if (client == nullptr) return nullptr;
+  using Browse = void* (*)(void*, int, int, const char*, const char*, int, void*, void*);
+  static const Browse avahi = reinterpret_cast<Browse>(dlsym(RTLD_NEXT, "avahi_service_browser_new"));
+  return avahi ? avahi(client, interface, protocol, type, domain, flags, callback, userdata) : nullptr;
+}
+
 namespace {
 
 constexpr const char* kVersion = "7.24.0";
@@ -95,10 +136,6 @@ receipt::Options JobOptions(pappl_job_t* job, pappl_pr_options_t* options) {
   return o;
 }
 
-// The header of the page the client's raster document is on (see
-// cupsRasterReadHeader2 below), or null for documents PAPPL did not read so.
-const cups_page_header2_t* DocumentHeader();
-
 JobState* State(pappl_job_t* job) { return static_cast<JobState*>(papplJobGetData(job)); }
 
 bool Failed(pappl_job_t* job, const std::string& why) {
@@ -116,27 +153,22 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
   const cups_page_header2_t& h = options->header;
   JobState* state = State(job);
   if (state == nullptr) return false;
-  state->documentRows = 0;
-  state->rowsWritten = 0;
-  if (const cups_page_header2_t* d = DocumentHeader()) {
-    if (d->cupsBitsPerPixel != 8 || d->cupsBitsPerColor != 8 || d->cupsNumColors > 1)
-      return Failed(job, "This printer prints 8-bit gray raster only; page " + std::to_string(page) + " came as " +
-                             std::to_string(d->cupsBitsPerPixel) + "-bit raster with " +
-                             std::to_string(d->cupsNumColors) + " color(s).");
-    state->documentRows = d->cupsHeight;
-  }
-  // We advertise 8-bit gray only; anything else would print as garbage.
-  const bool gray = h.cupsColorSpace == CUPS_CSPACE_SW || h.cupsColorSpace == CUPS_CSPACE_W ||
-                    h.cupsColorSpace == CUPS_CSPACE_K;
-  if (h.cupsBitsPerPixel != 8 || h.cupsBitsPerColor != 8 || h.cupsNumColors > 1 || !gray)
-    return Failed(job, "This printer prints 8-bit gray raster only; the document came as " +
-                           std::to_string(h.cupsBitsPerPixel) + "-bit raster with " +
-                           std::to_string(h.cupsNumColors) + " colors.");
+  // The client's own page decides what its lines hold: 8-bit gray is all we
+  // advertise, anything else would print as garbage.
+  const cups_page_header2_t& d = DocumentHeader() ? *DocumentHeader() : h;
+  const bool gray = d.cupsColorSpace == CUPS_CSPACE_SW || d.cupsColorSpace == CUPS_CSPACE_W ||
+                    d.cupsColorSpace == CUPS_CSPACE_K;
+  if (d.cupsBitsPerPixel != 8 || d.cupsBitsPerColor != 8 || d.cupsNumColors > 1 || !gray)
+    return Failed(job, "This printer prints 8-bit gray raster only; page " + std::to_string(page) + " came as " +
+                           std::to_string(d.cupsBitsPerPixel) + "-bit raster with " +
+                           std::to_string(d.cupsNumColors) + " color(s).");
   if (h.cupsWidth == 0 || h.cupsWidth > kMaxImageWidth || h.cupsHeight > kMaxImageHeight || h.HWResolution[0] == 0)
     return Failed(job, "The page size " + std::to_string(h.cupsWidth) + " x " + std::to_string(h.cupsHeight) +
                            " dots cannot be printed.");
+  state->documentRows = DocumentHeader() ? d.cupsHeight : 0;
+  state->rowsWritten = 0;
   // Device black (K) counts 0 as white: such lines are turned to gray.
-  state->black = h.cupsColorSpace == CUPS_CSPACE_K;
+  state->black = d.cupsColorSpace == CUPS_CSPACE_K;
   state->line.resize(h.cupsWidth);
   const unsigned left = PrintableLeft(h.cupsWidth, h.cupsImagingBBox[0], h.HWResolution[0]);
   if (!state->printer.StartPage(h.cupsWidth, left)) return Failed(job, state->printer.Error());
@@ -187,7 +219,6 @@ bool ImageFilter(pappl_job_t* job, pappl_device_t* device, void*) {
   receipt::Options o = JobOptions(job, options);
   papplJobDeletePrintOptions(options);
   const unsigned copies = o.copies;
-  o.pagesPerCopy = 1;
   DeviceSink sink(device);
   receipt::Printer printer(o, sink);
   papplJobSetImpressions(job, static_cast<int>(copies));
@@ -351,45 +382,6 @@ pappl_system_t* System(int num_options, cups_option_t* options, void*) {
   return system;
 }
 
-}  // namespace
-
-// PAPPL 1.3.1 hands the raster callbacks the printer's own 8-bit header,
-// whatever the client sent: a 1-bit raster, which we do not advertise,
-// would print as garbage, and a page that ends early would pass as whole.
-// PAPPL reads each page header of the client's document with CUPS'
-// cupsRasterReadHeader2 on the job's thread; our definition of it comes
-// first in the link order, keeps a copy for the callbacks and answers what
-// CUPS' own answers.
-thread_local bool g_haveDocumentHeader = false;
-thread_local cups_page_header2_t g_documentHeader;
-
-extern "C" __attribute__((visibility("default"))) unsigned cupsRasterReadHeader2(cups_raster_t* raster,
-                                                                                 cups_page_header2_t* header) {
-  using Read = unsigned (*)(cups_raster_t*, cups_page_header2_t*);
-  static const Read cups = reinterpret_cast<Read>(dlsym(RTLD_NEXT, "cupsRasterReadHeader2"));
-  const unsigned ok = cups ? cups(raster, header) : 0;
-  g_haveDocumentHeader = ok != 0;
-  if (ok) g_documentHeader = *header;
-  return ok;
-}
-
-// PAPPL 1.3.1 aborts the whole process when it lists DNS-SD devices (the
-// "devices" command, the add-printer page) while no avahi daemon runs: it
-// hands avahi the client it could not make, and avahi asserts on it. Our
-// definition of the browser call comes first in the link order: without a
-// client it answers "no browser", which PAPPL takes as an empty list;
-// otherwise it is avahi's own.
-extern "C" __attribute__((visibility("default"))) void* avahi_service_browser_new(
-    void* client, int interface, int protocol, const char* type, const char* domain, int flags,
-    void* callback, void* userdata) {
-  if (client == nullptr) return nullptr;
-  using Browse = void* (*)(void*, int, int, const char*, const char*, int, void*, void*);
-  static const Browse avahi = reinterpret_cast<Browse>(dlsym(RTLD_NEXT, "avahi_service_browser_new"));
-  return avahi ? avahi(client, interface, protocol, type, domain, flags, callback, userdata) : nullptr;
-}
-
-namespace {
-const cups_page_header2_t* DocumentHeader() { return g_haveDocumentHeader ? &g_documentHeader : nullptr; }
 }  // namespace
 
 int main(int argc, char* argv[]) {

@@ -68,7 +68,6 @@ bool Printer::Send(const uint8_t* data, size_t size) {
 bool Printer::StartPage(unsigned lineWidth, unsigned left) {
   if (failed_) return false;
   if (lineWidth == 0 || left >= lineWidth) return Fail("the page has no printable line");
-  lineWidth_ = lineWidth;
   left_ = left;
   width_ = std::min(kLineDots, lineWidth - left);
   band_.assign(size_t{width_} * options_.bandHeight, 255);

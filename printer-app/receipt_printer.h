@@ -77,7 +77,7 @@ class Printer {
   ByteSink& sink_;
   std::string error_;
   BandJob job_{};
-  unsigned lineWidth_ = 0, left_ = 0, width_ = 0;
+  unsigned left_ = 0, width_ = 0;
   std::vector<uint8_t> band_;  // bandHeight rows of width_ bytes
   unsigned rows_ = 0;          // rows collected in band_
   bool inPage_ = false;

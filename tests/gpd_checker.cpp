@@ -345,7 +345,7 @@ Description Check(const std::string& text, const std::map<uint16_t, std::u16stri
   p.Parse(text);
   auto error = [&](int line, const std::string& what) { p.Error(line, what); };
 
-  // The root: the spec version first, then the required entries.
+  // The root: *GPDSpecVersion first, then the required entries.
   if (d.root.empty() || d.root.front().keyword != "GPDSpecVersion" || d.root.front().value != "\"1.0\"")
     error(d.root.empty() ? 0 : d.root.front().line, "*GPDSpecVersion: \"1.0\" must come first");
   for (const char* kw : {"GPDFileName", "GPDFileVersion", "ModelName", "MasterUnits", "PrinterType", "ResourceDLL",

@@ -291,10 +291,10 @@ TEST(InstallCore, DebugLogSendsTheLineThenALineFeedAndDropsOverlongLines) {
 TEST(InstallCore, CopyTraceLinesNameBothPathsAndTheResult) {
   FakeInstallSystem sys;
   sys.StagePackage();
-  EXPECT_TRUE(CopyDriverFile(sys, kSource, WTXT("LORVEX.DLL"), WTXT("amd64")));
+  EXPECT_TRUE(CopyDriverFile(sys, kSource, WTXT("LORVEX.DLL"), WTXT("amd64"), sys.PrinterDriverDirectory()));
   EXPECT_EQ(sys.TraceLines().back(),
             "Copy file from C:\\setup\\\\amd64\\LORVEX.DLL to " + U8(kDriverDir) +
                 "\\LORVEX.DLL, 1, errcode:0x0.");
   sys.driverDirectory.reset();
-  EXPECT_FALSE(CopyDriverFile(sys, kSource, WTXT("LORVEX.DLL"), WTXT("amd64")));
+  EXPECT_FALSE(CopyDriverFile(sys, kSource, WTXT("LORVEX.DLL"), WTXT("amd64"), sys.PrinterDriverDirectory()));
 }

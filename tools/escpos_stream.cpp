@@ -2,7 +2,6 @@
 // paper model of the preview.
 #include "escpos_stream.h"
 
-#include <algorithm>
 #include <cstdio>
 
 #include <stb_image_write.h>
@@ -29,6 +28,9 @@ Decoded& Refuse(Decoded& out, size_t at, std::string why) {
   return out;
 }
 
+size_t ReadDeviceCommand(const uint8_t* data, size_t size, size_t at, DeviceCommand* c, std::string* why,
+                         size_t* where);
+
 }  // namespace
 
 DecodedStream DecodeStream(const uint8_t* data, size_t size, const StreamModel& model) {
@@ -40,15 +42,16 @@ DecodedStream DecodeStream(const uint8_t* data, size_t size, const StreamModel& 
     const bool cutCommand = data[at] == kGS && at + 1 < size && data[at + 1] == 'V';
     if (model.jobCommands && (data[at] == kESC || cutCommand)) {
       // One job command: ESC @, ESC p or any cut.
-      const size_t length = data[at] == kESC ? (at + 1 < size && data[at + 1] == 'p' ? 5 : 2)
-                                             : (at + 2 < size && (data[at + 2] == 65 || data[at + 2] == 66) ? 4 : 3);
-      const DecodedCommands command = DecodeDeviceCommands(data + at, std::min(length, size - at));
-      if (!command.ok) return fail(at + command.errorOffset, command.error);
+      DeviceCommand command;
+      std::string why;
+      size_t where = 0;
+      const size_t length = ReadDeviceCommand(data, size, at, &command, &why, &where);
+      if (length == 0) return fail(where, why);
       StreamItem item;
       item.offset = at;
-      item.kind = command.commands[0].kind == DeviceCommand::kCut          ? StreamItem::kCut
-                  : command.commands[0].kind == DeviceCommand::kDrawerPulse ? StreamItem::kDrawerPulse
-                                                                            : StreamItem::kInitialize;
+      item.kind = command.kind == DeviceCommand::kCut          ? StreamItem::kCut
+                  : command.kind == DeviceCommand::kDrawerPulse ? StreamItem::kDrawerPulse
+                                                                : StreamItem::kInitialize;
       out.items.push_back(std::move(item));
       at += length;
       continue;
@@ -108,46 +111,66 @@ DecodedStream DecodeStream(const uint8_t* data, size_t size, const StreamModel& 
   return out;
 }
 
+namespace {
+
+// One device command at data[at]: its length, or 0 with `why` and `where`
+// (an offset) when the bytes there are not one.
+size_t ReadDeviceCommand(const uint8_t* data, size_t size, size_t at, DeviceCommand* c, std::string* why,
+                         size_t* where) {
+  auto fail = [&](size_t offset, std::string text) {
+    *why = std::move(text);
+    *where = offset;
+    return size_t{0};
+  };
+  *c = DeviceCommand{};
+  c->offset = at;
+  if (data[at] == kESC && at + 1 < size && data[at + 1] == '@') {  // ESC @: initialise
+    c->kind = DeviceCommand::kInitialize;
+    return 2;
+  }
+  if (data[at] == kESC && at + 1 < size && data[at + 1] == 'p') {  // ESC p m t1 t2: drawer kick
+    if (at + 5 > size) return fail(at, "stream ends inside ESC p");
+    const uint8_t m = data[at + 2];
+    if (m != 0 && m != 1 && m != 48 && m != 49) return fail(at + 2, "ESC p with pin m=" + std::to_string(m));
+    c->kind = DeviceCommand::kDrawerPulse;
+    c->pin = (m == 0 || m == 48) ? 2 : 5;
+    c->onMs = data[at + 3] * 2u;
+    c->offMs = data[at + 4] * 2u;
+    if (c->onMs > c->offMs) return fail(at + 3, "ESC p on time longer than its off time");
+    return 5;
+  }
+  if (data[at] == kGS && at + 1 < size && data[at + 1] == 'V') {  // GS V: cut
+    if (at + 3 > size) return fail(at, "stream ends inside GS V");
+    const uint8_t m = data[at + 2];
+    c->kind = DeviceCommand::kCut;
+    if (m == 0 || m == 1 || m == 48 || m == 49) {
+      c->fullCut = (m == 0 || m == 48);
+      return 3;
+    }
+    if (m == 65 || m == 66) {
+      if (at + 4 > size) return fail(at, "stream ends inside GS V m n");
+      c->fullCut = m == 65;
+      c->feedsFirst = true;
+      c->feedExtra = data[at + 3];
+      return 4;
+    }
+    return fail(at + 2, "GS V with m=" + std::to_string(m));
+  }
+  return fail(at, "not a device command: " + Hex(data[at]));
+}
+
+}  // namespace
+
 DecodedCommands DecodeDeviceCommands(const uint8_t* data, size_t size) {
   DecodedCommands out;
-  auto fail = [&](size_t at, std::string why) { return Refuse(out, at, std::move(why)); };
-  size_t at = 0;
-  while (at < size) {
-    DeviceCommand c{};
-    c.offset = at;
-    if (data[at] == kESC && at + 1 < size && data[at + 1] == '@') {  // ESC @: initialise
-      c.kind = DeviceCommand::kInitialize;
-      at += 2;
-    } else if (data[at] == kESC && at + 1 < size && data[at + 1] == 'p') {  // ESC p m t1 t2: drawer kick
-      if (at + 5 > size) return fail(at, "stream ends inside ESC p");
-      const uint8_t m = data[at + 2];
-      if (m != 0 && m != 1 && m != 48 && m != 49) return fail(at + 2, "ESC p with pin m=" + std::to_string(m));
-      c.kind = DeviceCommand::kDrawerPulse;
-      c.pin = (m == 0 || m == 48) ? 2 : 5;
-      c.onMs = data[at + 3] * 2u;
-      c.offMs = data[at + 4] * 2u;
-      if (c.onMs > c.offMs) return fail(at + 3, "ESC p on time longer than its off time");
-      at += 5;
-    } else if (data[at] == kGS && at + 1 < size && data[at + 1] == 'V') {  // GS V: cut
-      if (at + 3 > size) return fail(at, "stream ends inside GS V");
-      const uint8_t m = data[at + 2];
-      c.kind = DeviceCommand::kCut;
-      if (m == 0 || m == 1 || m == 48 || m == 49) {
-        c.fullCut = (m == 0 || m == 48);
-        at += 3;
-      } else if (m == 65 || m == 66) {
-        if (at + 4 > size) return fail(at, "stream ends inside GS V m n");
-        c.fullCut = m == 65;
-        c.feedsFirst = true;
-        c.feedExtra = data[at + 3];
-        at += 4;
-      } else {
-        return fail(at + 2, "GS V with m=" + std::to_string(m));
-      }
-    } else {
-      return fail(at, "not a device command: " + Hex(data[at]));
-    }
+  for (size_t at = 0; at < size;) {
+    DeviceCommand c;
+    std::string why;
+    size_t where = 0;
+    const size_t length = ReadDeviceCommand(data, size, at, &c, &why, &where);
+    if (length == 0) return Refuse(out, where, std::move(why));
     out.commands.push_back(c);
+    at += length;
   }
   out.ok = true;
   return out;

@@ -327,6 +327,3 @@ std::unique_ptr<GrayRows> ScaleTo(std::unique_ptr<GrayRows> source, unsigned wid
   return std::make_unique<ScaledRows>(std::move(source), width, height);
 }
 
-std::unique_ptr<GrayRows> RowsOf(std::vector<uint8_t> pixels, unsigned width, unsigned height) {
-  return std::make_unique<MemoryRows>(std::move(pixels), width, height);
-}

@@ -44,9 +44,6 @@ std::unique_ptr<GrayRows> ScaleDownTo(std::unique_ptr<GrayRows> source, unsigned
 // A source scaled to exactly width x height by area averaging.
 std::unique_ptr<GrayRows> ScaleTo(std::unique_ptr<GrayRows> source, unsigned width, unsigned height);
 
-// A picture in memory (top row first) as a row source.
-std::unique_ptr<GrayRows> RowsOf(std::vector<uint8_t> pixels, unsigned width, unsigned height);
-
 // Composites one RGBA pixel over white and answers its gray level.
 uint8_t GrayOverWhite(uint8_t r, uint8_t g, uint8_t b, uint8_t a);
 

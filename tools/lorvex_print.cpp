@@ -150,26 +150,25 @@ int main(int argc, char** argv) {
 
   // Portrait bands are runs of rows, read from the decoder band by band, so
   // the picture is never held whole. Landscape bands are runs of columns:
-  // then the picture is read first.
-  if (job.landscape) {
-    std::vector<BYTE> pixels(size_t{rows->Width()} * rows->Height());
-    for (unsigned y = 0; y < rows->Height(); ++y)
-      if (!rows->Next(&pixels[size_t{y} * rows->Width()])) return Fail(std::string("cannot read image '") + path + "': " + rows->Error());
-    const unsigned w = rows->Width(), h = rows->Height();
-    rows = RowsOf(std::move(pixels), w, h);
-    if (scale && h > kLineDots) {
-      const unsigned along = std::max(1u, static_cast<unsigned>((static_cast<unsigned long long>(w) * kLineDots + h / 2) / h));
-      rows = ScaleTo(std::move(rows), along, kLineDots);
-    }
-  } else if (scale) {
+  // then the (scaled) picture is read first.
+  const unsigned w = rows->Width(), h = rows->Height();
+  if (scale && job.landscape && h > kLineDots) {
+    const unsigned along = std::max(1u, static_cast<unsigned>((static_cast<unsigned long long>(w) * kLineDots + h / 2) / h));
+    rows = ScaleTo(std::move(rows), along, kLineDots);
+  } else if (scale && !job.landscape) {
     rows = ScaleDownTo(std::move(rows), kLineDots);
   }
   const unsigned width = rows->Width(), height = rows->Height();
+  auto readRows = [&](BYTE* into, unsigned count) {
+    for (unsigned y = 0; y < count; ++y)
+      if (!rows->Next(into + size_t{y} * width)) return false;
+    return true;
+  };
+  const std::string unreadable = std::string("cannot read image '") + path + "': ";
   std::vector<BYTE> image;
   if (job.landscape) {
     image.resize(size_t{width} * height);
-    for (unsigned y = 0; y < height; ++y)
-      if (!rows->Next(&image[size_t{y} * width])) return Fail(std::string("cannot read image '") + path + "': " + rows->Error());
+    if (!readRows(image.data(), height)) return Fail(unreadable + rows->Error());
   }
 
   const unsigned span = job.landscape ? width : height;
@@ -184,8 +183,7 @@ int main(int argc, char** argv) {
       band = CutBand(image.data(), width, height, true, first, count);
     } else {
       bandRows.resize(size_t{width} * count);
-      for (DWORD y = 0; y < count; ++y)
-        if (!rows->Next(&bandRows[size_t{y} * width])) return Fail(std::string("cannot read image '") + path + "': " + rows->Error());
+      if (!readRows(bandRows.data(), count)) return Fail(unreadable + rows->Error());
       band = CutBand(bandRows.data(), width, count, false, 0, count);
     }
     const HRESULT hr = host.SendBand(band);
