@@ -242,15 +242,21 @@ bool ImageFilter(pappl_job_t* job, pappl_device_t* device, void*) {
 }
 
 // A document in the printer's own format: a stream of the band pipeline's
-// records and job commands, checked whole before a byte of it is sent.
+// records and job commands, checked whole before a byte of it is sent. One
+// larger than we hold is refused, never sent cut short.
+constexpr size_t kMaxRawDocument = size_t{64} << 20;
+
 bool RawFile(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
   FILE* in = fopen(papplJobGetFilename(job), "rb");
   if (in == nullptr) return Failed(job, "The document cannot be read.");
   std::vector<uint8_t> bytes;
   uint8_t chunk[65536];
   size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, in)) > 0 && bytes.size() < (64u << 20)) bytes.insert(bytes.end(), chunk, chunk + n);
+  while (bytes.size() <= kMaxRawDocument && (n = fread(chunk, 1, sizeof chunk, in)) > 0)
+    bytes.insert(bytes.end(), chunk, chunk + n);
   fclose(in);
+  if (bytes.size() > kMaxRawDocument)
+    return Failed(job, "The ESC/POS document is larger than " + std::to_string(kMaxRawDocument >> 20) + " MB.");
   StreamModel model;
   model.jobCommands = true;
   const DecodedStream decoded = DecodeStream(bytes.data(), bytes.size(), model);

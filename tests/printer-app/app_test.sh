@@ -192,6 +192,21 @@ bad garbage-png "$work/garbage.png" image/png "PNG|cannot"
 timeout 60 "$app" devices >/dev/null 2>&1
 [ $? -ge 128 ] && fail "the devices command crashed"
 
+# The printer's own format: a valid stream passes unchanged; a damaged one,
+# or one past the 64 MB the app holds, is refused whole.
+rm -f "$work/jobs"/*
+id=$(ipptool -tv -f "$work/ref-png.bin" -d filetype=application/vnd.lorvex-escpos "$uri" print-job.test |
+     sed -n 's/.*job-id (integer) = //p' | head -1)
+cmp -s "$(wait_job "$id")" "$work/ref-png.bin" || fail "a raw ESC/POS job did not pass unchanged"
+head -c 1000 "$work/ref-png.bin" > "$work/damaged.bin"
+bad damaged-raw "$work/damaged.bin" application/vnd.lorvex-escpos "not one this printer takes \(offset 0"
+[ -s "$(ls "$work/jobs"/* 2>/dev/null | head -1)" ] && fail "a damaged raw job sent bytes"
+cp "$work/ref-png.bin" "$work/huge.bin"   # 57 KB of whole records, doubled past 64 MB
+for i in $(seq 1 11); do cat "$work/huge.bin" "$work/huge.bin" > "$work/huge2.bin"; mv "$work/huge2.bin" "$work/huge.bin"; done
+bad huge-raw "$work/huge.bin" application/vnd.lorvex-escpos "larger than 64 MB"
+[ -s "$(ls "$work/jobs"/* 2>/dev/null | head -1)" ] && fail "an oversized raw job sent bytes"
+rm -f "$work/huge.bin"
+
 # A device that cannot be opened: the job fails, the server goes on.
 "$app" add -d nowhere -v "file:///nonexistent/dir/printer.bin" -m lorvex_80mm >/dev/null 2>&1
 "$app" submit -d nowhere "$sample" >/dev/null 2>&1
