@@ -11,15 +11,18 @@
 #include <pappl/pappl.h>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "device_policy.h"
 #include "escpos_stream.h"
 #include "image_rows.h"
 #include "receipt_options.h"
@@ -83,6 +86,8 @@ pappl_pr_driver_t g_drivers[] = {
 
 // Where the system keeps its state and the test pages.
 std::string g_spoolDirectory = "/tmp";
+// The one folder file: devices may write in (-o file-device-dir), or none.
+std::string g_fileDeviceDir;
 
 // The 80 mm roll: 576 dots at 203 dpi are 72 mm; 4 mm margins either side.
 const char* const kMedia[] = {"om_receipt-80mm_80x297mm", "om_receipt-80mm-short_80x160mm",
@@ -165,6 +170,9 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
   if (h.cupsWidth == 0 || h.cupsWidth > kMaxImageWidth || h.cupsHeight > kMaxImageHeight || h.HWResolution[0] == 0)
     return Failed(job, "The page size " + std::to_string(h.cupsWidth) + " x " + std::to_string(h.cupsHeight) +
                            " dots cannot be printed.");
+  // A page longer than the longest roll is refused before a row is sent.
+  const std::string tooLong = RefusePageLength(d.cupsHeight, d.HWResolution[1] ? d.HWResolution[1] : 203);
+  if (!tooLong.empty()) return Failed(job, tooLong);
   state->documentRows = DocumentHeader() ? d.cupsHeight : 0;
   state->rowsWritten = 0;
   // Device black (K) counts 0 as white: such lines are turned to gray.
@@ -211,10 +219,57 @@ bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
   return ok ? true : Failed(job, state->printer.Error());
 }
 
+// Opens the job's PNG or JPEG for row-by-row reading, after checking it by
+// its own first bytes and its header's size: nothing else is decoded. Null
+// with the job's message set when it cannot be printed.
+std::unique_ptr<GrayRows> OpenJobImage(pappl_job_t* job) {
+  const char* path = papplJobGetFilename(job);
+  const char* label = papplJobGetFormat(job);
+  if (path == nullptr || label == nullptr) {
+    Failed(job, "The job has no document to print.");
+    return nullptr;
+  }
+  unsigned char head[16] = {};
+  size_t n = 0;
+  if (FILE* f = fopen(path, "rb")) {
+    n = fread(head, 1, sizeof head, f);
+    fclose(f);
+  }
+  const std::string type = ImageTypeOf(head, n);
+  if (type != label) {
+    Failed(job, std::string("The document sent as ") + label + " is " +
+                    (type.empty() ? std::string("not an image this printer knows") : type) +
+                    "; only PNG and JPEG images are printed, each sent as what it is.");
+    return nullptr;
+  }
+  std::string why;
+  std::unique_ptr<GrayRows> rows = OpenGrayRows(path, &why);
+  if (!rows) {
+    Failed(job, "The image cannot be printed: " + why + ".");
+    return nullptr;
+  }
+  const std::string refusal = RefuseImageSize(rows->Width(), rows->Height());
+  if (!refusal.empty()) {
+    Failed(job, refusal);
+    return nullptr;
+  }
+  return rows;
+}
+
 // PNG and JPEG, read row by row with our own decoders, straight into the
 // job core: PAPPL 1.3.1's own PNG reader loops forever on a truncated or
-// oversized file.
+// oversized file. The whole image is decoded once without output first, so
+// a damaged one prints nothing; memory stays that of a few rows.
 bool ImageFilter(pappl_job_t* job, pappl_device_t* device, void*) {
+  {
+    std::unique_ptr<GrayRows> rows = OpenJobImage(job);
+    if (!rows) return false;
+    std::vector<uint8_t> line(rows->Width());
+    for (unsigned y = 0; y < rows->Height(); ++y) {
+      if (papplJobIsCanceled(job)) return false;
+      if (!rows->Next(line.data())) return Failed(job, "The image cannot be printed: " + rows->Error() + ".");
+    }
+  }
   pappl_pr_options_t* options = papplJobCreatePrintOptions(job, 1, false);
   receipt::Options o = JobOptions(job, options);
   papplJobDeletePrintOptions(options);
@@ -223,9 +278,8 @@ bool ImageFilter(pappl_job_t* job, pappl_device_t* device, void*) {
   receipt::Printer printer(o, sink);
   papplJobSetImpressions(job, static_cast<int>(copies));
   for (unsigned copy = 0; copy < copies; ++copy) {
-    std::string why;
-    std::unique_ptr<GrayRows> rows = ScaleDownTo(OpenGrayRows(papplJobGetFilename(job), &why), receipt::kLineDots);
-    if (!rows) return Failed(job, "The image cannot be printed: " + why + ".");
+    std::unique_ptr<GrayRows> rows = ScaleDownTo(OpenJobImage(job), receipt::kLineDots);
+    if (!rows) return false;
     if (!printer.StartPage(rows->Width(), 0)) return Failed(job, printer.Error());
     std::vector<uint8_t> line(rows->Width());
     for (unsigned y = 0; y < rows->Height(); ++y) {
@@ -247,7 +301,8 @@ bool ImageFilter(pappl_job_t* job, pappl_device_t* device, void*) {
 constexpr size_t kMaxRawDocument = size_t{64} << 20;
 
 bool RawFile(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
-  FILE* in = fopen(papplJobGetFilename(job), "rb");
+  const char* path = papplJobGetFilename(job);
+  FILE* in = path ? fopen(path, "rb") : nullptr;
   if (in == nullptr) return Failed(job, "The document cannot be read.");
   std::vector<uint8_t> bytes;
   uint8_t chunk[65536];
@@ -292,9 +347,16 @@ void AddVendorOptions(pappl_pr_driver_data_t* data, ipp_t** attrs) {
   }
 }
 
-bool Driver(pappl_system_t*, const char* driver_name, const char*, const char*, pappl_pr_driver_data_t* data,
+bool Driver(pappl_system_t*, const char* driver_name, const char* device_uri, const char*, pappl_pr_driver_data_t* data,
             ipp_t** attrs, void*) {
-  if (strcmp(driver_name, kDriverName) != 0) return false;
+  if (driver_name == nullptr || strcmp(driver_name, kDriverName) != 0) return false;
+  // Every printer passes here, however it is made: refuse devices that are
+  // not printers before anything is set up.
+  const std::string refusal = RefuseDevice(device_uri ? device_uri : "", g_fileDeviceDir);
+  if (!refusal.empty()) {
+    papplPrinterRefuseDevice(refusal.c_str());
+    return false;
+  }
   data->rstartjob_cb = StartJob;
   data->rstartpage_cb = StartPage;
   data->rwriteline_cb = WriteLine;
@@ -346,20 +408,68 @@ const char* AutoAdd(const char*, const char*, const char* device_id, void*) {
   return nullptr;
 }
 
+// True when `listen` names only this machine's loopback addresses.
+bool LoopbackOnly(const char* listen) {
+  if (listen == nullptr) return true;
+  for (const char* name : {"localhost", "127.0.0.1", "::1", "[::1]"})
+    if (strcmp(listen, name) == 0) return true;
+  return false;
+}
+
+// Reads the administrator's access password from the first line of `path`
+// and sets its hash on the system. False, with `why`, when it cannot.
+bool SetAccessPassword(pappl_system_t* system, const char* path, std::string* why) {
+  std::ifstream in(path);
+  std::string password;
+  if (!in || !std::getline(in, password)) {
+    *why = std::string("cannot read the admin-password-file ") + path;
+    return false;
+  }
+  if (!password.empty() && password.back() == '\r') password.pop_back();
+  if (password.size() < 8) {
+    *why = std::string("the password in ") + path + " is shorter than 8 characters";
+    return false;
+  }
+  char hash[100];
+  papplSystemHashPassword(system, nullptr, password.c_str(), hash, sizeof hash);
+  papplSystemSetPassword(system, hash);
+  return true;
+}
+
+// Ends a server that would not be safe to run, saying what to set.
+pappl_system_t* Refuse(pappl_system_t* system, const std::string& why) {
+  fprintf(stderr, "lorvex-printer-app: %s\n", why.c_str());
+  if (system) papplSystemDelete(system);
+  return nullptr;
+}
+
 pappl_system_t* System(int num_options, cups_option_t* options, void*) {
   const char* portText = cupsGetOption("server-port", num_options, options);
   const char* spool = cupsGetOption("spool-directory", num_options, options);
   const char* log = cupsGetOption("log-file", num_options, options);
   const char* level = cupsGetOption("log-level", num_options, options);
   const char* listen = cupsGetOption("listen-hostname", num_options, options);
+  const char* fileDir = cupsGetOption("file-device-dir", num_options, options);
+  const char* passwordFile = cupsGetOption("admin-password-file", num_options, options);
   const int port = portText ? atoi(portText) : 8000;
   pappl_loglevel_t loglevel = PAPPL_LOGLEVEL_INFO;
   if (level && !strcmp(level, "debug")) loglevel = PAPPL_LOGLEVEL_DEBUG;
   if (level && !strcmp(level, "warn")) loglevel = PAPPL_LOGLEVEL_WARN;
   if (level && !strcmp(level, "error")) loglevel = PAPPL_LOGLEVEL_ERROR;
 
+  // The folder that file: devices may write in: it must be there, by an
+  // absolute path, before any printer (saved ones too) is checked against it.
+  if (fileDir) {
+    struct stat info;
+    if (fileDir[0] != '/' || stat(fileDir, &info) != 0 || !S_ISDIR(info.st_mode))
+      return Refuse(nullptr, std::string("file-device-dir=") + fileDir + " is not an absolute path to a folder.");
+    g_fileDeviceDir = fileDir;
+  }
+
+  // TLS is on: a client that starts with a TLS handshake gets HTTPS on the
+  // same port, and the web pages that ask for the password move to it.
   pappl_system_t* system = papplSystemCreate(
-      PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_NO_TLS,
+      PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY,
       "LORVEX Receipt Printers", port, "_print,_universal", spool, log ? log : "-", loglevel, nullptr, false);
   if (system == nullptr) return nullptr;
   // Loopback only, unless the user names an address to listen on ("*": all
@@ -385,6 +495,18 @@ pappl_system_t* System(int num_options, cups_option_t* options, void*) {
         system, [](pappl_system_t* s, void* path) { return papplSystemSaveState(s, static_cast<const char*>(path)); },
         const_cast<char*>(state.c_str()));
   }
+  std::string why;
+  if (passwordFile && !SetAccessPassword(system, passwordFile, &why)) return Refuse(system, why + ".");
+  // Clients on the network may only change anything after logging in with
+  // the access password; a server that would take changes from anyone does
+  // not start.
+  char hash[100] = "";
+  papplSystemGetPassword(system, hash, sizeof hash);
+  if (!LoopbackOnly(listen) && hash[0] == '\0')
+    return Refuse(system, std::string("listening on ") + listen +
+                              " needs an access password for administration: start with "
+                              "-o admin-password-file=FILE (the password on its first line, 8 characters or more), "
+                              "or start it on loopback once and set one on http://localhost:" + std::to_string(port) + "/security.");
   return system;
 }
 

@@ -2,6 +2,7 @@
 #include "receipt_options.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -62,4 +63,39 @@ unsigned PrintableLeft(unsigned width, unsigned bboxLeftPoints, unsigned dpi) {
   unsigned left = static_cast<unsigned>((static_cast<unsigned long long>(bboxLeftPoints) * dpi + 36) / 72);
   if (left == 0 && width > receipt::kLineDots) left = (width - receipt::kLineDots) / 2;
   return left < width ? left : 0;
+}
+
+unsigned long long PageMillimetres(unsigned long long height, unsigned rowsPerInch) {
+  return rowsPerInch ? (height * 254 + rowsPerInch * 10ULL - 1) / (rowsPerInch * 10ULL) : 0;
+}
+
+std::string RefusePageLength(unsigned height, unsigned rowsPerInch) {
+  if (rowsPerInch == 0 || static_cast<unsigned long long>(height) * 203 <= static_cast<unsigned long long>(kMaxPageRows) * rowsPerInch)
+    return "";
+  return "The page would print " + std::to_string(PageMillimetres(height, rowsPerInch)) +
+         " mm long; the longest paper this printer takes is " + std::to_string(kMaxRollMillimetres) + " mm.";
+}
+
+std::string RefuseImageSize(unsigned width, unsigned height) {
+  const unsigned long long pixels = static_cast<unsigned long long>(width) * height;
+  if (width == 0 || height == 0) return "The image has no pixels.";
+  // Wider than the line, it is scaled down in proportion.
+  const unsigned long long rows =
+      width > receipt::kLineDots ? (static_cast<unsigned long long>(height) * receipt::kLineDots + width / 2) / width
+                                 : height;
+  if (rows > kMaxPageRows) return RefusePageLength(static_cast<unsigned>(rows), 203);
+  if (pixels > kMaxImagePixels)
+    return "The image has " + std::to_string(width) + " x " + std::to_string(height) + " pixels; at most " +
+           std::to_string(kMaxImagePixels / 1000000) + " million are printed.";
+  return "";
+}
+
+std::string ImageTypeOf(const unsigned char* head, size_t size) {
+  auto starts = [&](const char* magic, size_t n) { return size >= n && std::memcmp(head, magic, n) == 0; };
+  if (starts("\x89PNG\r\n\x1a\n", 8)) return "image/png";
+  if (starts("\xff\xd8\xff", 3)) return "image/jpeg";
+  if (starts("GIF87a", 6) || starts("GIF89a", 6)) return "image/gif";
+  if (starts("BM", 2)) return "image/bmp";
+  if (size >= 2 && head[0] == 'P' && head[1] >= '1' && head[1] <= '7') return "image/x-portable-anymap";
+  return "";
 }

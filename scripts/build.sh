@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
+scripts/pappl.sh
 
 jobs=$(nproc)
 for preset in native mingw-i686 mingw-x64; do

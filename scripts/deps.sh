@@ -10,7 +10,9 @@ packages=(
   wine wine64 xvfb
   libstb-dev
   fonts-wqy-microhei imagemagick ghostscript xdotool zip x11-utils
-  libpng-dev libjpeg-dev libpappl-dev cups-ipp-utils chromium curl iproute2
+  libpng-dev libjpeg-dev cups-ipp-utils chromium curl iproute2
+  pkg-config libcups2-dev libgnutls28-dev libavahi-client-dev libpam0g-dev libusb-1.0-0-dev zlib1g-dev
+  systemd
 )
 
 sudo_cmd=()
@@ -21,6 +23,16 @@ fi
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_cmd[@]}" dpkg --add-architecture i386
+fi
+
+# PAPPL is built from Debian's own source (scripts/pappl.sh): apt-get source
+# needs a deb-src entry for Debian's archive.
+src_list=/etc/apt/sources.list.d/lorvex-deb-src.sources
+need_update=false
+if [ ! -f "$src_list" ]; then
+  printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' |
+    "${sudo_cmd[@]}" tee "$src_list" >/dev/null
+  need_update=true
 fi
 
 missing=()
@@ -37,7 +49,7 @@ if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok 
   optional+=(wine32:i386)
 fi
 
-if [ ${#missing[@]} -gt 0 ] || [ ${#optional[@]} -gt 0 ]; then
+if [ ${#missing[@]} -gt 0 ] || [ ${#optional[@]} -gt 0 ] || $need_update; then
   "${sudo_cmd[@]}" apt-get update -qq
 fi
 if [ ${#missing[@]} -gt 0 ]; then

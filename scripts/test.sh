@@ -7,6 +7,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh || exit 1
+scripts/pappl.sh || exit 1
 
 jobs=$(nproc)
 build() {

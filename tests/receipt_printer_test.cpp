@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "escpos_stream.h"
+#include "receipt_options.h"
 #include "receipt_printer.h"
 #include "receipt_test_page.h"
 
@@ -207,6 +208,60 @@ TEST(ReceiptPrinter, BadPagesAreRefused) {
     EXPECT_EQ(printer.Error(), "a line outside a page");
   }
   EXPECT_TRUE(sink.bytes.empty());
+}
+
+// The 1000 mm roll at 203 dpi: 1000 / 25.4 * 203 = 7992.1 rows.
+TEST(DocumentLimits, ImagesAreMeasuredAsTheyWouldPrint) {
+  struct Case {
+    unsigned width, height;
+    const char* refusal;  // a piece of the message, or "" for printed
+  } cases[] = {
+      {576, 7992, ""},
+      {576, 7993, "would print 1001 mm long; the longest paper this printer takes is 1000 mm"},
+      {1152, 15984, ""},                       // scaled to 576 x 7992
+      {1152, 15988, "would print 1001 mm"},    // scaled to 576 x 7994
+      {300, 7992, ""},                         // narrower lines are not stretched
+      {8000, 6000, ""},                        // a 48 MP photo: 432 rows
+      {576, 1000000, "would print 125124 mm long"},
+      {10000, 10000, "10000 x 10000 pixels; at most 50 million"},
+      {20000, 20000, "at most 50 million"},
+      {0, 10, "no pixels"},
+  };
+  for (const Case& c : cases) {
+    const std::string why = RefuseImageSize(c.width, c.height);
+    if (*c.refusal == '\0')
+      EXPECT_EQ(why, "") << c.width << " x " << c.height;
+    else
+      EXPECT_NE(why.find(c.refusal), std::string::npos) << c.width << " x " << c.height << ": " << why;
+  }
+}
+
+TEST(DocumentLimits, RasterPagesFitTheLongestRoll) {
+  EXPECT_EQ(RefusePageLength(7992, 203), "");
+  EXPECT_EQ(RefusePageLength(11810, 300), "");  // 999.9 mm
+  EXPECT_NE(RefusePageLength(7993, 203).find("1001 mm"), std::string::npos);
+  EXPECT_NE(RefusePageLength(4000000000u, 203).find("longest paper"), std::string::npos);
+  EXPECT_EQ(PageMillimetres(2398, 203), 301u);  // an A4-long page: 300.05 mm
+}
+
+TEST(DocumentLimits, ImagesAreKnownByTheirFirstBytes) {
+  struct Case {
+    const char* head;
+    size_t size;
+    const char* type;
+  } cases[] = {
+      {"\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16, "image/png"},
+      {"\xff\xd8\xff\xe0\0\x10JFIF", 10, "image/jpeg"},
+      {"GIF89a\x10\x27\x10\x27", 10, "image/gif"},
+      {"GIF87a", 6, "image/gif"},
+      {"BM6\0\0\0", 6, "image/bmp"},
+      {"P5\n576 10\n255\n", 15, "image/x-portable-anymap"},
+      {"\x89PNG\r\n", 6, ""},  // cut short
+      {"not a picture", 13, ""},
+      {"", 0, ""},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ImageTypeOf(reinterpret_cast<const unsigned char*>(c.head), c.size), c.type) << c.head;
 }
 
 TEST(ReceiptTestPage, HoldsA240DotSolidBlockOnThe576DotLine) {

@@ -21,9 +21,9 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 port=$((20000 + RANDOM % 20000))
 while ss -ltn | grep -q ":$port "; do port=$((port + 1)); done
 "$app" server -o server-port=$port -o spool-directory="$work/spool" -o log-file="$work/log.txt" \
-  -o log-level=info > "$work/server.txt" 2>&1 &
+  -o log-level=info -o file-device-dir="$work/jobs" > "$work/server.txt" 2>&1 &
 server=$!
-trap '"$app" shutdown >/dev/null 2>&1; kill $server 2>/dev/null; wait $server 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill $server 2>/dev/null; wait $server 2>/dev/null; rm -rf "$work"' EXIT
 for i in $(seq 1 100); do curl -sf -o /dev/null "http://localhost:$port/" && break; sleep 0.1; done
 alive() { curl -sf -o /dev/null "http://localhost:$port/" || fail "the server stopped serving after: $*"; }
 
@@ -160,10 +160,38 @@ bad() {  # bad NAME FILE FORMAT PATTERN
   fi
   alive "$1"
 }
+# nothing_sent NAME: the bad job sent no byte at all.
+nothing_sent() { [ -s "$(ls "$work/jobs"/* 2>/dev/null | head -1)" ] && fail "$1 sent bytes to the printer"; }
 head -c 20000 "$sample" > "$work/truncated.png"
-bad truncated-png "$work/truncated.png" image/png "PNG"
+bad truncated-png "$work/truncated.png" image/png "PNG"; nothing_sent "a truncated PNG"
 head -c 3000 "$work/receipt.jpg" > "$work/truncated.jpg"
-bad truncated-jpeg "$work/truncated.jpg" image/jpeg "JPEG"
+bad truncated-jpeg "$work/truncated.jpg" image/jpeg "JPEG"; nothing_sent "a truncated JPEG"
+# Checked before anything is decoded: the format by its first bytes, the
+# size by the header (a 10000 x 10000 GIF sent as PNG; a PNG header of
+# 576 x 1000000, 125 m of paper; one of 10000 x 10000 pixels).
+printf 'GIF89a\x10\x27\x10\x27\x80\0\0\0\0\0\xff\xff\xff,\0\0\0\0\x10\x27\x10\x27\0\x02\x02\x44\x01\0;' > "$work/gif.png"
+bad gif-as-png "$work/gif.png" image/png "sent as image/png is image/gif; only PNG and JPEG"; nothing_sent "a GIF"
+bytes() { local b; for b in "$@"; do printf "\\x$(printf %02x "$b")"; done; }
+be32() { echo $(($1 >> 24 & 255)) $(($1 >> 16 & 255)) $(($1 >> 8 & 255)) $(($1 & 255)); }
+crc32() {  # crc32 BYTE...: the PNG chunk CRC
+  local crc=$((0xFFFFFFFF)) b i
+  for b in "$@"; do
+    crc=$((crc ^ b))
+    for i in 1 2 3 4 5 6 7 8; do crc=$(( (crc >> 1) ^ (0xEDB88320 & -(crc & 1)) )); done
+  done
+  echo $((crc ^ 0xFFFFFFFF))
+}
+png_header() {  # png_header WIDTH HEIGHT FILE: a PNG signature, its IHDR, an empty IDAT and IEND
+  local ihdr
+  ihdr="73 72 68 82 $(be32 "$1") $(be32 "$2") 8 0 0 0 0"
+  { printf '\x89PNG\r\n\x1a\n\0\0\0\r'; bytes $ihdr $(be32 "$(crc32 $ihdr)")
+    printf '\0\0\0\0IDAT\x35\xaf\x06\x1e\0\0\0\0IEND\xaeB`\x82'; } > "$3"
+}
+png_header 576 1000000 "$work/tall.png"
+bad tall-png "$work/tall.png" image/png "would print 125124 mm long; the longest paper this printer takes is 1000 mm"
+nothing_sent "a PNG longer than the roll"
+png_header 10000 10000 "$work/big.png"
+bad big-png "$work/big.png" image/png "10000 x 10000 pixels; at most 50 million"; nothing_sent "a 100 MP PNG"
 printf '\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\x01\x86\xa0\0\x01\x86\xa0\x08\0\0\0\0' > "$work/huge.png"
 printf '\0\0\0\0IEND\xaeB`\x82' >> "$work/huge.png"
 bad absurd-png "$work/huge.png" image/png "PNG|absurd"
@@ -180,6 +208,12 @@ bad wide-pwg "$work/wide.pwg" image/pwg-raster "page size 100000 x 790 dots cann
 cp "$work/receipt.pwg" "$work/long.pwg"
 printf '\xee\x6b\x28\x00' | dd of="$work/long.pwg" bs=1 seek=380 conv=notrunc status=none  # cupsHeight
 bad long-pwg "$work/long.pwg" image/pwg-raster "page size 640 x 4000000000 dots cannot be printed"
+# A page 10000 rows long at 203 dpi, longer than the 1000 mm roll: refused
+# before a row is sent.
+cp "$work/receipt.pwg" "$work/roll.pwg"
+printf '\x00\x00\x27\x10' | dd of="$work/roll.pwg" bs=1 seek=380 conv=notrunc status=none  # cupsHeight
+bad roll-pwg "$work/roll.pwg" image/pwg-raster "would print 1252 mm long; the longest paper this printer takes is 1000 mm"
+nothing_sent "a raster page longer than the roll"
 # A 1-bit raster, which the printer does not advertise: refused before a
 # byte is sent.
 "$mkpwg" "$sample" "$work/receipt1.pwg" 640 --bits 1 || fail "make-pwg 1-bit"
@@ -208,7 +242,9 @@ bad huge-raw "$work/huge.bin" application/vnd.lorvex-escpos "larger than 64 MB"
 rm -f "$work/huge.bin"
 
 # A device that cannot be opened: the job fails, the server goes on.
-"$app" add -d nowhere -v "file:///nonexistent/dir/printer.bin" -m lorvex_80mm >/dev/null 2>&1
+mkdir -p "$work/jobs/gone" && : > "$work/jobs/gone/printer.bin"
+"$app" add -d nowhere -v "file://$work/jobs/gone/printer.bin" -m lorvex_80mm >/dev/null 2>&1 || fail "add nowhere"
+rm -rf "$work/jobs/gone"
 "$app" submit -d nowhere "$sample" >/dev/null 2>&1
 sleep 1
 alive "a device that cannot be opened"

@@ -1,0 +1,112 @@
+// device_policy.cpp: the device URI check. The URI is taken apart by the
+// same CUPS call, into buffers of the same sizes, as PAPPL's file device
+// does when it opens it, so both see the same path.
+#include "device_policy.h"
+
+#include <cups/cups.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The resolved form of `path` (links and ".." followed), or empty with
+// errno set.
+std::string Resolved(const std::string& path) {
+  char buffer[PATH_MAX];
+  return realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
+}
+
+bool Inside(const std::string& path, const std::string& dir) {
+  return path == dir || (path.size() > dir.size() && path.compare(0, dir.size(), dir) == 0 &&
+                         (dir == "/" || path[dir.size()] == '/'));
+}
+
+// Character devices a receipt printer is found on.
+bool PrinterCharDevice(dev_t device) {
+  const unsigned major_ = major(device), minor_ = minor(device);
+  switch (major_) {
+    case 1: return minor_ == 3;        // /dev/null; never mem, port or kmsg
+    case 4: return minor_ >= 64;       // ttyS serial ports, not consoles
+    case 6: return true;               // lp parallel ports
+    case 166: return true;             // ttyACM USB modems and printers
+    case 180: return minor_ < 16;      // usb/lp USB printer class
+    case 188: return true;             // ttyUSB USB serial adapters
+    case 204: return true;             // ttyAMA and other on-board serial
+    case 216: return true;             // rfcomm Bluetooth serial
+    default: return false;
+  }
+}
+
+std::string FileDevice(const std::string& path, bool folderWanted, const std::string& fileDeviceDir) {
+  const std::string allowedDir = fileDeviceDir.empty() ? std::string() : Resolved(fileDeviceDir);
+  const std::string noFiles = "this server prints to files only inside the folder named by "
+                              "-o file-device-dir=DIR" +
+                              (fileDeviceDir.empty() ? std::string(", and none is set")
+                                                     : ", here " + fileDeviceDir);
+  if (!fileDeviceDir.empty() && allowedDir.empty())
+    return "The file device folder " + fileDeviceDir + " cannot be used: " + std::strerror(errno) + ".";
+
+  std::string target = Resolved(path);
+  if (target.empty()) {
+    if (errno != ENOENT || folderWanted)
+      return "The device " + path + " cannot be used: " + std::strerror(errno) + ".";
+    // A file to be made: its folder must exist, and the name may not climb.
+    const size_t slash = path.find_last_of('/');
+    const std::string name = path.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..")
+      return "The device " + path + " does not name a file.";
+    // A dangling link would be followed when the file is made.
+    struct stat link;
+    if (lstat(path.c_str(), &link) == 0)
+      return "The device " + path + " is a link to nowhere, and links are not followed into new files.";
+    const std::string parent = Resolved(slash == 0 ? "/" : path.substr(0, slash));
+    if (parent.empty()) return "The device " + path + " cannot be used: " + std::strerror(errno) + ".";
+    target = parent == "/" ? "/" + name : parent + "/" + name;
+    if (allowedDir.empty() || !Inside(target, allowedDir))
+      return "The device " + path + " is refused: " + noFiles + ".";
+    return "";
+  }
+
+  struct stat info;
+  if (stat(target.c_str(), &info) != 0)
+    return "The device " + path + " cannot be used: " + std::strerror(errno) + ".";
+  if (S_ISCHR(info.st_mode)) {
+    if (PrinterCharDevice(info.st_rdev)) return "";
+    return "The device " + path + " (" + target +
+           ") is a character device that is not a printer or serial port.";
+  }
+  if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) {
+    if (folderWanted && !S_ISDIR(info.st_mode))
+      return "The device " + path + " is not a folder, and only folders take \"?ext=\".";
+    if (allowedDir.empty() || !Inside(target, allowedDir))
+      return "The device " + path + (target != path ? " (" + target + ")" : std::string()) +
+             " is refused: " + noFiles + ".";
+    return "";
+  }
+  return "The device " + path + " is neither a printer, a regular file nor a folder.";
+}
+
+}  // namespace
+
+std::string RefuseDevice(const std::string& uri, const std::string& fileDeviceDir) {
+  char scheme[32], userpass[32], host[256], resource[256];
+  int port = 0;
+  if (httpSeparateURI(HTTP_URI_CODING_ALL, uri.c_str(), scheme, sizeof scheme, userpass, sizeof userpass, host,
+                      sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK)
+    return "The device URI \"" + uri + "\" is not a valid URI.";
+  const std::string s = scheme;
+  if (s == "usb" || s == "socket" || s == "dnssd" || s == "snmp") return "";
+  if (s != "file")
+    return "The device URI scheme \"" + s + "\" is not one this server prints to (usb, socket, dnssd, snmp, file).";
+  std::string path = resource;
+  const size_t query = path.find('?');
+  const bool folderWanted = query != std::string::npos && path.compare(query + 1, 4, "ext=") == 0;
+  if (query != std::string::npos) path.resize(query);
+  if (path.empty() || path[0] != '/') return "The device URI \"" + uri + "\" names no absolute path.";
+  return FileDevice(path, folderWanted, fileDeviceDir);
+}
