@@ -11,6 +11,7 @@
 #include <pappl/pappl.h>
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,35 +26,10 @@
 #include "device_policy.h"
 #include "escpos_stream.h"
 #include "image_rows.h"
+#include "printer_link.h"
 #include "receipt_options.h"
 #include "receipt_printer.h"
 #include "receipt_test_page.h"
-
-// PAPPL 1.3.1 hands the raster callbacks the printer's own 8-bit header,
-// whatever the client sent: a 1-bit raster, which we do not advertise,
-// would print as garbage, and a page that ends early would pass as whole.
-// PAPPL reads each page header of the client's document with CUPS'
-// cupsRasterReadHeader2 on the job's thread; our definition of it comes
-// first in the link order, keeps a copy for the callbacks and answers what
-// CUPS' own answers.
-namespace {
-thread_local bool g_haveDocumentHeader = false;
-thread_local cups_page_header2_t g_documentHeader;
-
-// The header of the page of the client's raster document that PAPPL is on,
-// or null.
-const cups_page_header2_t* DocumentHeader() { return g_haveDocumentHeader ? &g_documentHeader : nullptr; }
-}  // namespace
-
-extern "C" __attribute__((visibility("default"))) unsigned cupsRasterReadHeader2(cups_raster_t* raster,
-                                                                                 cups_page_header2_t* header) {
-  using Read = unsigned (*)(cups_raster_t*, cups_page_header2_t*);
-  static const Read cups = reinterpret_cast<Read>(dlsym(RTLD_NEXT, "cupsRasterReadHeader2"));
-  const unsigned ok = cups ? cups(raster, header) : 0;
-  g_haveDocumentHeader = ok != 0;
-  if (ok) g_documentHeader = *header;
-  return ok;
-}
 
 // PAPPL 1.3.1 aborts the whole process when it lists DNS-SD devices (the
 // "devices" command, the add-printer page) while no avahi daemon runs: it
@@ -94,28 +70,6 @@ const char* const kMedia[] = {"om_receipt-80mm_80x297mm", "om_receipt-80mm-short
                               "om_receipt-80mm-long_80x1000mm"};
 constexpr int kMarginLeftRight = 400;  // hundredths of millimetres
 
-// One job's state between the raster callbacks.
-class DeviceSink : public receipt::ByteSink {
- public:
-  explicit DeviceSink(pappl_device_t* device) : device_(device) {}
-  bool Write(const uint8_t* data, size_t size) override {
-    return papplDeviceWrite(device_, data, size) == static_cast<ssize_t>(size);
-  }
-
- private:
-  pappl_device_t* device_;
-};
-
-struct JobState {
-  DeviceSink sink;
-  receipt::Printer printer;
-  bool black = false;          // device black: 0 is white
-  std::vector<uint8_t> line;   // a black line turned to gray
-  unsigned documentRows = 0;   // the client's page height, when known
-  unsigned rowsWritten = 0;
-  JobState(pappl_device_t* device, const receipt::Options& options) : sink(device), printer(options, sink) {}
-};
-
 // The job's settings: its own vendor attributes first, then the printer's
 // defaults.
 //
@@ -141,7 +95,14 @@ receipt::Options JobOptions(pappl_job_t* job, pappl_pr_options_t* options) {
   return o;
 }
 
-JobState* State(pappl_job_t* job) { return static_cast<JobState*>(papplJobGetData(job)); }
+// The job's settings for a document of `pages` pages (0: not known).
+receipt::Options JobOptions(pappl_job_t* job, unsigned pages) {
+  pappl_pr_options_t* options = papplJobCreatePrintOptions(job, pages, false);
+  if (options == nullptr) return receipt::Options();
+  receipt::Options o = JobOptions(job, options);
+  papplJobDeletePrintOptions(options);
+  return o;
+}
 
 bool Failed(pappl_job_t* job, const std::string& why) {
   papplJobSetMessage(job, "%s", why.c_str());
@@ -149,74 +110,98 @@ bool Failed(pappl_job_t* job, const std::string& why) {
   return false;
 }
 
-bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
-  papplJobSetData(job, new JobState(device, JobOptions(job, options)));
+// Prints one job on the device PAPPL opened for it: waits while the printer
+// cannot print, lets `body` send the job's bytes through the link, and ends
+// only once the printer has confirmed them. A failure of `body` has set the
+// job's message already, unless the connection broke under it.
+template <typename Body>
+bool PrintOn(pappl_job_t* job, pappl_device_t* device, Body body) {
+  if (device == nullptr) return Failed(job, "The job has no printer device.");
+  receipt::JobLink link(job, device);
+  if (!link.WaitUntilReady()) return false;
+  if (!body(link)) return link.Broken() ? Failed(job, link.BrokenMessage()) : false;
+  std::string why;
+  if (!link.Confirm(&why)) return Failed(job, why);
+  papplJobSetMessage(job, "Printed.");
   return true;
 }
 
-bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned page) {
-  const cups_page_header2_t& h = options->header;
-  JobState* state = State(job);
-  if (state == nullptr) return false;
-  // The client's own page decides what its lines hold: 8-bit gray is all we
-  // advertise, anything else would print as garbage.
-  const cups_page_header2_t& d = DocumentHeader() ? *DocumentHeader() : h;
-  const bool gray = d.cupsColorSpace == CUPS_CSPACE_SW || d.cupsColorSpace == CUPS_CSPACE_W ||
-                    d.cupsColorSpace == CUPS_CSPACE_K;
-  if (d.cupsBitsPerPixel != 8 || d.cupsBitsPerColor != 8 || d.cupsNumColors > 1 || !gray)
-    return Failed(job, "This printer prints 8-bit gray raster only; page " + std::to_string(page) + " came as " +
-                           std::to_string(d.cupsBitsPerPixel) + "-bit raster with " +
-                           std::to_string(d.cupsNumColors) + " color(s).");
-  if (h.cupsWidth == 0 || h.cupsWidth > kMaxImageWidth || h.cupsHeight > kMaxImageHeight || h.HWResolution[0] == 0)
-    return Failed(job, "The page size " + std::to_string(h.cupsWidth) + " x " + std::to_string(h.cupsHeight) +
-                           " dots cannot be printed.");
-  // A page longer than the longest roll is refused before a row is sent.
-  const std::string tooLong = RefusePageLength(d.cupsHeight, d.HWResolution[1] ? d.HWResolution[1] : 203);
-  if (!tooLong.empty()) return Failed(job, tooLong);
-  state->documentRows = DocumentHeader() ? d.cupsHeight : 0;
-  state->rowsWritten = 0;
-  // Device black (K) counts 0 as white: such lines are turned to gray.
-  state->black = d.cupsColorSpace == CUPS_CSPACE_K;
-  state->line.resize(h.cupsWidth);
-  const unsigned left = PrintableLeft(h.cupsWidth, h.cupsImagingBBox[0], h.HWResolution[0]);
-  if (!state->printer.StartPage(h.cupsWidth, left)) return Failed(job, state->printer.Error());
-  return true;
+// One raster page's lines, 8-bit gray however the client's page holds it.
+struct RasterPage {
+  unsigned width = 0, height = 0, left = 0;
+  bool black = false;  // device black: 0 is white
+};
+
+// Checks a page header of the client's raster document: 8-bit gray is all
+// we advertise, anything else would print as garbage, and a page longer
+// than the roll is refused before a row of it is sent. Empty when the page
+// can be printed.
+std::string CheckRasterPage(const cups_page_header2_t& h, unsigned page, RasterPage* out) {
+  const bool gray = h.cupsColorSpace == CUPS_CSPACE_SW || h.cupsColorSpace == CUPS_CSPACE_W ||
+                    h.cupsColorSpace == CUPS_CSPACE_K;
+  if (h.cupsBitsPerPixel != 8 || h.cupsBitsPerColor != 8 || h.cupsNumColors > 1 || !gray)
+    return "This printer prints 8-bit gray raster only; page " + std::to_string(page) + " came as " +
+           std::to_string(h.cupsBitsPerPixel) + "-bit raster with " + std::to_string(h.cupsNumColors) + " color(s).";
+  if (h.cupsWidth == 0 || h.cupsWidth > kMaxImageWidth || h.cupsHeight > kMaxImageHeight || h.HWResolution[0] == 0 ||
+      h.cupsBytesPerLine != h.cupsWidth)
+    return "The page size " + std::to_string(h.cupsWidth) + " x " + std::to_string(h.cupsHeight) +
+           " dots cannot be printed.";
+  const std::string tooLong = RefusePageLength(h.cupsHeight, h.HWResolution[1] ? h.HWResolution[1] : 203);
+  if (!tooLong.empty()) return tooLong;
+  out->width = h.cupsWidth;
+  out->height = h.cupsHeight;
+  out->left = PrintableLeft(h.cupsWidth, h.cupsImagingBBox[0], h.HWResolution[0]);
+  out->black = h.cupsColorSpace == CUPS_CSPACE_K;
+  return "";
 }
 
-bool WriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned, const unsigned char* line) {
-  JobState* state = State(job);
-  if (state == nullptr || papplJobIsCanceled(job)) return false;
-  if (state->black) {
-    for (size_t x = 0; x < state->line.size(); ++x) state->line[x] = static_cast<uint8_t>(255 - line[x]);
-    line = state->line.data();
+// PWG and Apple raster, spooled like every other document, read page by
+// page and row by row into the job core. The rows that came are on paper
+// as whole records; a page that ends early ends the job, saying so.
+bool RasterFilter(pappl_job_t* job, pappl_device_t* device, void*) {
+  const char* path = papplJobGetFilename(job);
+  const int fd = path ? open(path, O_RDONLY) : -1;
+  if (fd < 0) return Failed(job, "The document cannot be read.");
+  cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
+  cups_page_header2_t header;
+  const bool first = raster != nullptr && cupsRasterReadHeader2(raster, &header);
+  bool ok = first;
+  if (!first) {
+    Failed(job, "The document is not PWG or Apple raster.");
+  } else {
+    const unsigned pages = header.cupsInteger[CUPS_RASTER_PWG_TotalPageCount];
+    const receipt::Options options = JobOptions(job, pages);
+    ok = PrintOn(job, device, [&](receipt::JobLink& link) {
+      receipt::Printer printer(options, link);
+      std::vector<uint8_t> line;
+      unsigned page = 0;
+      do {
+        ++page;
+        RasterPage p;
+        const std::string refusal = CheckRasterPage(header, page, &p);
+        if (!refusal.empty()) return Failed(job, refusal);
+        if (!printer.StartPage(p.width, p.left)) return Failed(job, printer.Error());
+        line.resize(p.width);
+        unsigned rows = 0;
+        for (; rows < p.height; ++rows) {
+          if (papplJobIsCanceled(job)) return false;
+          if (cupsRasterReadPixels(raster, line.data(), p.width) != p.width) break;
+          if (p.black)
+            for (uint8_t& v : line) v = static_cast<uint8_t>(255 - v);
+          if (!printer.WriteLine(line.data())) return Failed(job, printer.Error());
+        }
+        if (!printer.EndPage()) return Failed(job, printer.Error());
+        papplJobSetImpressionsCompleted(job, 1);
+        if (rows < p.height)
+          return Failed(job, "The document ended early: page " + std::to_string(page) + " has " +
+                                 std::to_string(rows) + " of its " + std::to_string(p.height) + " rows.");
+      } while (cupsRasterReadHeader2(raster, &header));
+      return printer.EndJob() ? true : Failed(job, printer.Error());
+    });
   }
-  if (!state->printer.WriteLine(line)) return Failed(job, state->printer.Error());
-  ++state->rowsWritten;
-  return true;
-}
-
-bool EndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device, unsigned page) {
-  JobState* state = State(job);
-  if (state == nullptr) return false;
-  const bool ok = state->printer.EndPage();
-  papplDeviceFlush(device);
-  if (!ok) return Failed(job, state->printer.Error());
-  // The rows that came are on paper, as whole records; the job says the
-  // document was cut short instead of passing as printed.
-  if (state->documentRows != 0 && state->rowsWritten < state->documentRows)
-    return Failed(job, "The document ended early: page " + std::to_string(page) + " has " +
-                           std::to_string(state->rowsWritten) + " of its " + std::to_string(state->documentRows) +
-                           " rows.");
-  return true;
-}
-
-bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
-  std::unique_ptr<JobState> state(State(job));
-  papplJobSetData(job, nullptr);
-  if (!state) return false;
-  const bool ok = state->printer.EndJob();
-  papplDeviceFlush(device);
-  return ok ? true : Failed(job, state->printer.Error());
+  if (raster) cupsRasterClose(raster);
+  close(fd);
+  return ok;
 }
 
 // Opens the job's PNG or JPEG for row-by-row reading, after checking it by
@@ -270,29 +255,25 @@ bool ImageFilter(pappl_job_t* job, pappl_device_t* device, void*) {
       if (!rows->Next(line.data())) return Failed(job, "The image cannot be printed: " + rows->Error() + ".");
     }
   }
-  pappl_pr_options_t* options = papplJobCreatePrintOptions(job, 1, false);
-  receipt::Options o = JobOptions(job, options);
-  papplJobDeletePrintOptions(options);
-  const unsigned copies = o.copies;
-  DeviceSink sink(device);
-  receipt::Printer printer(o, sink);
-  papplJobSetImpressions(job, static_cast<int>(copies));
-  for (unsigned copy = 0; copy < copies; ++copy) {
-    std::unique_ptr<GrayRows> rows = ScaleDownTo(OpenJobImage(job), receipt::kLineDots);
-    if (!rows) return false;
-    if (!printer.StartPage(rows->Width(), 0)) return Failed(job, printer.Error());
-    std::vector<uint8_t> line(rows->Width());
-    for (unsigned y = 0; y < rows->Height(); ++y) {
-      if (papplJobIsCanceled(job)) return false;
-      if (!rows->Next(line.data())) return Failed(job, "The image cannot be printed: " + rows->Error() + ".");
-      if (!printer.WriteLine(line.data())) return Failed(job, printer.Error());
+  const receipt::Options options = JobOptions(job, 1);
+  return PrintOn(job, device, [&](receipt::JobLink& link) {
+    receipt::Printer printer(options, link);
+    papplJobSetImpressions(job, static_cast<int>(options.copies));
+    for (unsigned copy = 0; copy < options.copies; ++copy) {
+      std::unique_ptr<GrayRows> rows = ScaleDownTo(OpenJobImage(job), receipt::kLineDots);
+      if (!rows) return false;
+      if (!printer.StartPage(rows->Width(), 0)) return Failed(job, printer.Error());
+      std::vector<uint8_t> line(rows->Width());
+      for (unsigned y = 0; y < rows->Height(); ++y) {
+        if (papplJobIsCanceled(job)) return false;
+        if (!rows->Next(line.data())) return Failed(job, "The image cannot be printed: " + rows->Error() + ".");
+        if (!printer.WriteLine(line.data())) return Failed(job, printer.Error());
+      }
+      if (!printer.EndPage()) return Failed(job, printer.Error());
+      papplJobSetImpressionsCompleted(job, 1);
     }
-    if (!printer.EndPage()) return Failed(job, printer.Error());
-    papplJobSetImpressionsCompleted(job, 1);
-  }
-  if (!printer.EndJob()) return Failed(job, printer.Error());
-  papplDeviceFlush(device);
-  return true;
+    return printer.EndJob() ? true : Failed(job, printer.Error());
+  });
 }
 
 // A document in the printer's own format: a stream of the band pipeline's
@@ -318,9 +299,23 @@ bool RawFile(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
   if (!decoded.ok)
     return Failed(job, "The ESC/POS document is not one this printer takes (offset " +
                            std::to_string(decoded.errorOffset) + ": " + decoded.error + ").");
-  if (papplDeviceWrite(device, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-    return Failed(job, "The printer did not take the job's bytes.");
-  papplDeviceFlush(device);
+  return PrintOn(job, device, [&](receipt::JobLink& link) { return link.Write(bytes.data(), bytes.size()); });
+}
+
+// PAPPL wants raster callbacks of every driver, and calls them only for
+// documents no filter of ours takes: we take every format we advertise, so
+// these refuse whatever reaches them.
+bool NoRasterJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
+  return Failed(job, "This document format is not printed here.");
+}
+bool NoRasterPage(pappl_job_t*, pappl_pr_options_t*, pappl_device_t*, unsigned) { return false; }
+bool NoRasterLine(pappl_job_t*, pappl_pr_options_t*, pappl_device_t*, unsigned, const unsigned char*) { return false; }
+
+// Every few seconds, the status of each idle printer that answers.
+constexpr int kStatusPollSeconds = 5;
+bool PollAllPrinters(pappl_system_t* system, void*) {
+  papplSystemIteratePrinters(
+      system, [](pappl_printer_t* printer, void*) { receipt::PollStatus(printer); }, nullptr);
   return true;
 }
 
@@ -357,11 +352,12 @@ bool Driver(pappl_system_t*, const char* driver_name, const char* device_uri, co
     papplPrinterRefuseDevice(refusal.c_str());
     return false;
   }
-  data->rstartjob_cb = StartJob;
-  data->rstartpage_cb = StartPage;
-  data->rwriteline_cb = WriteLine;
-  data->rendpage_cb = EndPage;
-  data->rendjob_cb = EndJob;
+  data->rstartjob_cb = NoRasterJob;
+  data->rstartpage_cb = NoRasterPage;
+  data->rwriteline_cb = NoRasterLine;
+  data->rendpage_cb = NoRasterPage;
+  data->rendjob_cb = NoRasterJob;
+  data->status_cb = receipt::PollStatus;
   data->testpage_cb = TestPage;
   data->printfile_cb = RawFile;
   data->format = kDriverFormat;
@@ -485,6 +481,12 @@ pappl_system_t* System(int num_options, cups_option_t* options, void*) {
   // ours convert to the driver's own format instead, so PAPPL picks them.
   papplSystemAddMIMEFilter(system, "image/png", kDriverFormat, ImageFilter, nullptr);
   papplSystemAddMIMEFilter(system, "image/jpeg", kDriverFormat, ImageFilter, nullptr);
+  // Raster is spooled and queued like the rest (our PAPPL no longer prints
+  // it from the client's connection), and read here.
+  papplSystemAddMIMEFilter(system, "image/pwg-raster", kDriverFormat, RasterFilter, nullptr);
+  papplSystemAddMIMEFilter(system, "image/urf", kDriverFormat, RasterFilter, nullptr);
+  // Idle printers that answer are asked how they are every few seconds.
+  papplSystemAddTimerCallback(system, 0, kStatusPollSeconds, PollAllPrinters, nullptr);
   // Printers and their defaults are kept in the spool directory.
   if (spool) {
     g_spoolDirectory = spool;
