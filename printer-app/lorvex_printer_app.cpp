@@ -5,12 +5,14 @@
 // 8-bit gray PWG/Apple raster, PNG or JPEG; every page goes through the same
 // PrepareBand/EmitBand as the Windows plug-in (receipt_printer.h), and the
 // records are written to a USB (usb://, file:///dev/usb/lp0) or network
-// (socket://host:9100) printer as they are made. `main` only sets up the
-// system and the one driver; PAPPL's own sub-commands (server, add, submit,
-// printers, options, modify, devices, drivers, shutdown) work as usual.
+// (socket://host:9100) printer as they are made, once the printer says it
+// can print; a job is done when the printer confirms it (printer_link.h).
+// `main` only sets up the system and the one driver; PAPPL's own
+// sub-commands (server, add, submit, printers, options, modify, devices,
+// drivers, shutdown) work as usual. PAPPL is ours, patched: see
+// pappl-patches/.
 #include <pappl/pappl.h>
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,21 +32,6 @@
 #include "receipt_options.h"
 #include "receipt_printer.h"
 #include "receipt_test_page.h"
-
-// PAPPL 1.3.1 aborts the whole process when it lists DNS-SD devices (the
-// "devices" command, the add-printer page) while no avahi daemon runs: it
-// hands avahi the client it could not make, and avahi asserts on it. Our
-// definition of the browser call comes first in the link order: without a
-// client it answers "no browser", which PAPPL takes as an empty list;
-// otherwise it is avahi's own.
-extern "C" __attribute__((visibility("default"))) void* avahi_service_browser_new(
-    void* client, int interface, int protocol, const char* type, const char* domain, int flags,
-    void* callback, void* userdata) {
-  if (client == nullptr) return nullptr;
-  using Browse = void* (*)(void*, int, int, const char*, const char*, int, void*, void*);
-  static const Browse avahi = reinterpret_cast<Browse>(dlsym(RTLD_NEXT, "avahi_service_browser_new"));
-  return avahi ? avahi(client, interface, protocol, type, domain, flags, callback, userdata) : nullptr;
-}
 
 namespace {
 

@@ -128,9 +128,9 @@ t4=$(date +%s.%N)
 round 8
 t8=$(date +%s.%N)
 round 4
-echo "jobs per second: 1 client $(echo "15 / ($t1 - $start)" | bc -l | cut -c1-5)," \
-  "4 clients $(echo "60 / ($t4 - $t1)" | bc -l | cut -c1-5), 8 clients $(echo "120 / ($t8 - $t4)" | bc -l | cut -c1-5);" \
-  "server peak memory $(grep VmHWM /proc/$server/status | awk '{print $2, $3}')"
+rate() { awk -v n="$1" -v a="$2" -v b="$3" 'BEGIN {printf "%.1f", n / (b - a)}'; }
+echo "jobs per second: 1 client $(rate 15 "$start" "$t1"), 4 clients $(rate 60 "$t1" "$t4")," \
+  "8 clients $(rate 120 "$t4" "$t8"); server peak memory $(awk '/VmHWM/ {print $2, $3}' /proc/$server/status)"
 
 # --- Order after an outage, and while paused ---------------------------------
 order() {  # order WHAT: five jobs with offsets P10..P50 came out in that order
@@ -197,7 +197,7 @@ for _ in $(seq 1 150); do grep -q media-empty <<<"$(printer_attr printer-state-r
 t_empty=$(date +%s.%N)
 grep -q media-empty <<<"$(printer_attr printer-state-reasons)" || fail "paper end does not show media-empty"
 grep -q "out of paper" <<<"$(printer_attr printer-state-message)" || fail "paper end does not say so"
-echo "paper end to media-empty: $(echo "$t_empty - $t0" | bc -l | cut -c1-4) s"
+echo "paper end to media-empty: $(awk -v a="$t0" -v b="$t_empty" 'BEGIN {printf "%.1f", b - a}') s"
 before=$(jobs_printed)
 id=$(submit "$sample" image/png)
 sleep 4
