@@ -38,7 +38,7 @@ constexpr int kInstallNow = 1, kCancel = 2, kCheckUsbPort = 3;
 // Strings.
 constexpr int kNoUsbPrinter = 105, kCurrentPort = 106, kSucceedTestPage = 107, kInstallFailed = 108,
               kCaption = 109, kSelectPrinter = 110, kSucceedPortSetup = 111, kPortTestText = 112,
-              kTestPageText = 113;
+              kTestPageText = 113, kGenericFileMissing = 114;
 }  // namespace ids
 
 // The operating-system radio to check (1001-1007), or 0 for none.

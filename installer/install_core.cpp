@@ -49,9 +49,11 @@ bool IsDriverInstalled(InstallSystem& system, const WText& driverName) {
   return names && Contains(*names, driverName);
 }
 
-bool CopyDriverFile(InstallSystem& system, const WText& sourceDirectory, const WText& file,
-                    const WChar* architecture, const std::optional<WText>& directory) {
-  const WText source = PackageSourcePath(sourceDirectory, architecture, file);
+namespace {
+
+// Copies `source` into the driver directory as `file`, tracing the copy.
+bool CopyIntoDriverDirectory(InstallSystem& system, const WText& source, const WText& file,
+                             const std::optional<WText>& directory) {
   if (!directory) {
     // Without the driver directory there is no target: copying to "\FILE"
     // would write to the root of the drive.
@@ -65,6 +67,98 @@ bool CopyDriverFile(InstallSystem& system, const WText& sourceDirectory, const W
   TraceKeepingError(system, WTXT("Copy file from %ws to %ws, %d, errcode:0x%x."),
                     {source, target, copied ? 1 : 0, unsigned(system.LastError())});
   return copied;
+}
+
+// The file of that name in any case in `folder`, as a full path.
+std::optional<WText> FindInFolder(InstallSystem& system, const WText& folder, const WText& file) {
+  const std::optional<std::vector<DirectoryEntry>> entries = system.ListDirectory(folder);
+  if (!entries) return std::nullopt;
+  for (const DirectoryEntry& entry : *entries)
+    if (!entry.folder && SameFileName(entry.name, file)) return folder + WTXT("\\") + entry.name;
+  return std::nullopt;
+}
+
+// The sub-folder of that name in any case in `folder`, as a full path.
+std::optional<WText> SubFolder(InstallSystem& system, const WText& folder, const WText& name) {
+  const std::optional<std::vector<DirectoryEntry>> entries = system.ListDirectory(folder);
+  if (!entries) return std::nullopt;
+  for (const DirectoryEntry& entry : *entries)
+    if (entry.folder && SameFileName(entry.name, name)) return folder + WTXT("\\") + entry.name;
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool CopyDriverFile(InstallSystem& system, const WText& sourceDirectory, const WText& file,
+                    const WChar* architecture, const std::optional<WText>& directory) {
+  return CopyIntoDriverDirectory(system, PackageSourcePath(sourceDirectory, architecture, file), file, directory);
+}
+
+std::optional<WText> CoreDriverFolder(InstallSystem& system, uint16_t architecture) {
+  if (const std::optional<WText> inf = system.InfDriverStoreLocation(WTXT("ntprint.inf"))) {
+    const size_t slash = inf->find_last_of(WChar('\\'));
+    if (slash != WText::npos && slash > 0) return inf->substr(0, slash);
+  }
+  const WChar* token = DriverStoreArchitecture(architecture);
+  const std::optional<WText> windows = system.WindowsDirectory();
+  if (token == nullptr || !windows) return std::nullopt;
+  const WText repository = *windows + WTXT("\\System32\\DriverStore\\FileRepository");
+  const WText prefix = WText(WTXT("ntprint.inf_")) + token + WTXT("_");
+  const std::optional<std::vector<DirectoryEntry>> entries = system.ListDirectory(repository);
+  if (!entries) return std::nullopt;
+  // Several versions after updates: the newest.
+  const DirectoryEntry* newest = nullptr;
+  for (const DirectoryEntry& entry : *entries) {
+    if (!entry.folder || !StartsWithFileName(entry.name, prefix)) continue;
+    if (newest == nullptr || entry.modified > newest->modified ||
+        (entry.modified == newest->modified && entry.name > newest->name))
+      newest = &entry;
+  }
+  if (newest == nullptr) return std::nullopt;
+  return repository + WTXT("\\") + newest->name;
+}
+
+CopyPlan PlanCopies(InstallSystem& system, const WText& sourceDirectory, uint16_t architectureCode,
+                    const std::optional<WText>& driverDirectory) {
+  CopyPlan plan;
+  const WChar* architecture = ArchitectureDirectory(architectureCode);
+  // Windows' own folders, looked up once and only when the package lacks a
+  // generic file.
+  bool looked = false;
+  std::vector<WText> windowsFolders;
+  auto windowsPlaces = [&]() -> const std::vector<WText>& {
+    if (looked) return windowsFolders;
+    looked = true;
+    if (const std::optional<WText> core = CoreDriverFolder(system, architectureCode)) {
+      if (const WChar* processor = DriverStoreProcessorFolder(architectureCode))
+        if (const std::optional<WText> sub = SubFolder(system, *core, processor)) windowsFolders.push_back(*sub);
+      windowsFolders.push_back(*core);
+    }
+    if (driverDirectory) windowsFolders.push_back(*driverDirectory + WTXT("\\3"));
+    return windowsFolders;
+  };
+  auto add = [&](const WChar* file, const WChar* sub) {
+    CopyPlan::Item item;
+    item.file = file;
+    item.architecture = sub;
+    const WText packaged = PackageSourcePath(sourceDirectory, sub, item.file);
+    if (!IsGenericFile(item.file) || system.FileExists(packaged)) {
+      item.source = packaged;  // the package's own, as it always was
+    } else {
+      item.fromPackage = false;
+      for (const WText& folder : windowsPlaces())
+        if ((item.source = FindInFolder(system, folder, item.file))) break;
+      if (!item.source && !IsOptionalFile(item.file) && !plan.missing) {
+        plan.missing = item.file;
+        plan.placesLooked = packaged;
+        for (const WText& folder : windowsPlaces()) plan.placesLooked += WTXT(", ") + folder;
+      }
+    }
+    plan.items.push_back(item);
+  };
+  for (const WChar* file : kArchitectureFiles) add(file, architecture);
+  for (const WChar* file : kCommonFiles) add(file, nullptr);
+  return plan;
 }
 
 void RestartSpooler(InstallSystem& system) {
@@ -94,20 +188,35 @@ void RestartSpooler(InstallSystem& system) {
 }
 
 int InstallDriverAndQueue(InstallSystem& system, const WText& sourceDirectory,
-                          const InstallRequest& request) {
-  const WChar* architecture = ArchitectureDirectory(system.NativeArchitecture());
-  if (architecture == nullptr) {
+                          const InstallRequest& request, WText* missingFile) {
+  const uint16_t architectureCode = system.NativeArchitecture();
+  if (ArchitectureDirectory(architectureCode) == nullptr) {
     system.SetLastError(kErrorNotSupported);
     return 0;
   }
 
   // The spooler's driver directory, asked once for all thirteen copies.
   const std::optional<WText> directory = system.PrinterDriverDirectory();
+  // Every file's source is known before the first copy: a generic file
+  // found nowhere stops the installation with nothing changed.
+  const CopyPlan plan = PlanCopies(system, sourceDirectory, architectureCode, directory);
+  if (plan.missing) {
+    DebugLog(system, WTXT("%ws was not found: looked in %ws."), {*plan.missing, plan.placesLooked});
+    if (missingFile) *missingFile = *plan.missing;
+    system.SetLastError(kErrorFileNotFound);
+    return 0;
+  }
   bool allCopied = true;
-  for (const WChar* file : kArchitectureFiles)
-    allCopied = CopyDriverFile(system, sourceDirectory, file, architecture, directory) && allCopied;
-  for (const WChar* file : kCommonFiles)
-    allCopied = CopyDriverFile(system, sourceDirectory, file, nullptr, directory) && allCopied;
+  for (const CopyPlan::Item& item : plan.items) {
+    if (!item.source) {
+      TraceKeepingError(system, WTXT("%ws was not found in the package or in Windows; the driver does not need it: skipped."),
+                        {item.file});
+      continue;
+    }
+    const bool copied = item.fromPackage ? CopyDriverFile(system, sourceDirectory, item.file, item.architecture, directory)
+                                         : CopyIntoDriverDirectory(system, *item.source, item.file, directory);
+    allCopied = copied && allCopied;
+  }
 
   if (allCopied && !IsDriverInstalled(system, request.driverName)) {
     DriverRegistration driver;
@@ -165,7 +274,8 @@ bool SetDefaultPrinter(InstallSystem& system, const WText& printerName) {
   return system.MakeDefaultPrinter(printerName);
 }
 
-int InstallPrinter(InstallSystem& system, const WText& sourceDirectory, InstallRequest& request) {
+int InstallPrinter(InstallSystem& system, const WText& sourceDirectory, InstallRequest& request,
+                   WText* missingFile) {
   if (request.printerName.empty() || request.printerName.size() >= kCandidateChars) {
     system.SetLastError(kErrorInvalidPrinterName);
     return 0;
@@ -188,7 +298,7 @@ int InstallPrinter(InstallSystem& system, const WText& sourceDirectory, InstallR
   }
   request.printerName = Bounded(*free, kNameChars);
 
-  const int result = InstallDriverAndQueue(system, sourceDirectory, request);
+  const int result = InstallDriverAndQueue(system, sourceDirectory, request, missingFile);
   if (result == 0) return 0;
 
   const std::optional<std::vector<WText>> ports = system.PortNames();

@@ -62,6 +62,15 @@ constexpr uint32_t kErrorPrinterAlreadyExists = 1802;
 constexpr uint32_t kErrorServiceDatabaseLocked = 1055;
 constexpr uint32_t kErrorNotSupported = 50;
 constexpr uint32_t kErrorPathNotFound = 3;
+constexpr uint32_t kErrorFileNotFound = 2;
+
+// One entry of a folder: a file or a sub-folder, with its last write time
+// (any monotonic scale; only compared).
+struct DirectoryEntry {
+  WText name;
+  bool folder = false;
+  uint64_t modified = 0;
+};
 
 // The print spooler service, opened with all access; closed when destroyed.
 class SpoolerService {
@@ -82,6 +91,14 @@ class InstallSystem {
   // The local printer-driver directory of the spooler's default environment.
   virtual std::optional<WText> PrinterDriverDirectory() = 0;
   virtual void RemoveFile(const WText& path) = 0;
+  virtual bool FileExists(const WText& path) = 0;
+  // What a folder holds, or nothing when it cannot be read.
+  virtual std::optional<std::vector<DirectoryEntry>> ListDirectory(const WText& folder) = 0;
+  // Where SetupAPI says an inf of the driver store lies (the inf's full
+  // path), or nothing where it cannot say.
+  virtual std::optional<WText> InfDriverStoreLocation(const WText& inf) = 0;
+  // %SystemRoot%, or nothing.
+  virtual std::optional<WText> WindowsDirectory() = 0;
   // Copies, overwriting the target.
   virtual bool CopyPackageFile(const WText& from, const WText& to) = 0;
   // The names of the installed drivers (level 8), or nothing when they
@@ -115,6 +132,31 @@ bool DebugLog(InstallSystem& system, const WChar* format, const std::vector<Form
 bool PrinterExists(InstallSystem& system, const WText& printerName);
 // The driver of exactly that name (case-sensitive) is registered.
 bool IsDriverInstalled(InstallSystem& system, const WText& driverName);
+// The folder of Windows' own core printer driver package (ntprint.inf) for
+// `architecture`: where SetupAPI says it is, else the newest
+// "%SystemRoot%\System32\DriverStore\FileRepository\ntprint.inf_<arch>_*"
+// folder. Nothing when there is none.
+std::optional<WText> CoreDriverFolder(InstallSystem& system, uint16_t architecture);
+
+// Where each file the package copies comes from: a generic file the package
+// does not carry is taken from Windows' own printer drivers, else from an
+// installed driver's copies in the driver directory's "3" folder; null
+// source for an optional file found nowhere (skipped). `missing` names the
+// first required file found nowhere; then the plan is not to be carried out.
+struct CopyPlan {
+  struct Item {
+    WText file;
+    const WChar* architecture = nullptr;  // the package sub-directory, or null
+    std::optional<WText> source;          // the path to copy from
+    bool fromPackage = true;
+  };
+  std::vector<Item> items;
+  std::optional<WText> missing;
+  WText placesLooked;  // for the trace line of the missing file
+};
+CopyPlan PlanCopies(InstallSystem& system, const WText& sourceDirectory, uint16_t architectureCode,
+                    const std::optional<WText>& driverDirectory);
+
 // Copies one package file into the spooler's driver directory (nothing
 // when the spooler named none); `architecture` null for a common file.
 // Answers the copy's result; traces the paths and the error.
@@ -126,8 +168,11 @@ void RestartSpooler(InstallSystem& system);
 // Copies the package, registers the driver and adds the queue. Nonzero when
 // the queue opens (or already existed); zero with the failing call's last
 // error otherwise.
+// A required generic file found nowhere fails it before anything is copied
+// or registered, with ERROR_FILE_NOT_FOUND and the file's name in
+// `missingFile`.
 int InstallDriverAndQueue(InstallSystem& system, const WText& sourceDirectory,
-                          const InstallRequest& request);
+                          const InstallRequest& request, WText* missingFile = nullptr);
 // Makes the printer the default through the spooler's set-default entry;
 // the dialog does not look at the result.
 bool SetDefaultPrinter(InstallSystem& system, const WText& printerName);
@@ -137,7 +182,8 @@ bool SetDefaultPrinter(InstallSystem& system, const WText& printerName);
 // not among the spooler's ports. Nonzero on success; zero with the cause in
 // the system's last error, in which case nothing but copied files may have
 // changed.
-int InstallPrinter(InstallSystem& system, const WText& sourceDirectory, InstallRequest& request);
+int InstallPrinter(InstallSystem& system, const WText& sourceDirectory, InstallRequest& request,
+                   WText* missingFile = nullptr);
 
 }  // namespace lorvex
 

@@ -65,6 +65,50 @@ const WChar* ArchitectureDirectory(uint16_t architecture) {
   }
 }
 
+bool IsGenericFile(const WText& file) {
+  for (const WChar* generic : {WTXT("UNIDRV.DLL"), WTXT("UNIDRVUI.DLL"), WTXT("UNIRES.DLL"), WTXT("STDNAMES.GPD"),
+                               WTXT("TTFSUB.GPD"), WTXT("UNIDRV.HLP")})
+    if (file == generic) return true;
+  return false;
+}
+
+bool IsOptionalFile(const WText& file) { return file == WTXT("UNIDRV.HLP"); }
+
+const WChar* DriverStoreArchitecture(uint16_t architecture) {
+  switch (architecture) {
+    case kArchX86: return WTXT("x86");
+    case kArchArm: return WTXT("arm");
+    case kArchX64: return WTXT("amd64");
+    case kArchArm64: return WTXT("arm64");
+    default: return nullptr;
+  }
+}
+
+const WChar* DriverStoreProcessorFolder(uint16_t architecture) {
+  switch (architecture) {
+    case kArchX86: return WTXT("I386");
+    case kArchArm: return WTXT("ARM");
+    case kArchX64: return WTXT("Amd64");
+    case kArchArm64: return WTXT("ARM64");
+    default: return nullptr;
+  }
+}
+
+namespace {
+WChar FoldCase(WChar c) { return c >= 'a' && c <= 'z' ? WChar(c - 'a' + 'A') : c; }
+}  // namespace
+
+bool SameFileName(const WText& a, const WText& b) {
+  return a.size() == b.size() && StartsWithFileName(a, b);
+}
+
+bool StartsWithFileName(const WText& name, const WText& prefix) {
+  if (name.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i)
+    if (FoldCase(name[i]) != FoldCase(prefix[i])) return false;
+  return true;
+}
+
 WText DriverTargetPath(const WText& driverDirectory, const WText& file) {
   return *FormatBounded(kNameChars, WTXT("%ws\\%ws"), {driverDirectory, file});
 }

@@ -55,6 +55,24 @@ const WChar* ArchitectureDirectory(uint16_t architecture);
 extern const WChar* const kArchitectureFiles[5];
 extern const WChar* const kCommonFiles[8];
 
+// Unidrv's generic files among them: Windows' own, which the package may
+// carry (an integrator's choice) or the installation takes from Windows.
+// UNIDRV.HLP is optional: Windows 10 and 11 carry no WinHelp files, and the
+// driver does not list it.
+bool IsGenericFile(const WText& file);
+bool IsOptionalFile(const WText& file);
+
+// Windows' core printer driver package (ntprint.inf) for an architecture:
+// the token in its driver store folder's name ("ntprint.inf_amd64_...") and
+// its processor subfolder ("Amd64"). Null for an architecture we do not
+// know.
+const WChar* DriverStoreArchitecture(uint16_t architecture);
+const WChar* DriverStoreProcessorFolder(uint16_t architecture);
+
+// File names as Windows compares them: ASCII letters in any case.
+bool SameFileName(const WText& a, const WText& b);
+bool StartsWithFileName(const WText& name, const WText& prefix);
+
 // Copy paths, formatted into 260-character buffers and cut there.
 // Target "DRIVERDIR\FILE"; source "SOURCEDIR\ARCH\FILE", or "SOURCEDIR\FILE"
 // without an architecture. SourceDirectory ends in a backslash, so the source

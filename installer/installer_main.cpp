@@ -133,10 +133,15 @@ void OnInstallNow(HWND dialog) {
   }
 
   WinInstallSystem system;
-  if (InstallPrinter(system, SourceDirectory, request) == 0) {
+  WText missingFile;
+  if (InstallPrinter(system, SourceDirectory, request, &missingFile) == 0) {
     const unsigned error = GetLastError();
-    const WText text =
-        FormatBounded(kMessageChars, LoadText(ids::kInstallFailed).c_str(), {error}).value_or(WText());
+    // A generic Unidrv file found nowhere is named; any other failure shows
+    // its error code.
+    const WText text = missingFile.empty()
+                           ? FormatBounded(kMessageChars, LoadText(ids::kInstallFailed).c_str(), {error}).value_or(WText())
+                           : FormatBounded(kMessageChars, LoadText(ids::kGenericFileMissing).c_str(), {missingFile})
+                                 .value_or(WText());
     ShowMessage(dialog, text, MB_ICONERROR);
     return;
   }

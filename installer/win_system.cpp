@@ -115,8 +115,99 @@ std::optional<WText> WinInstallSystem::PrinterDriverDirectory() {
 
 void WinInstallSystem::RemoveFile(const WText& path) { DeleteFileW(path.c_str()); }
 
+namespace {
+
+// The 32-bit installer on 64-bit Windows: System32 is redirected to
+// SysWOW64 for it. The driver store and the spooler's folders are exempt
+// from Windows 7 on; on Vista-era systems they are not, so redirection is
+// off around every file call of the installation (it is a no-op for the
+// exempt folders). Both calls are looked up by name: a 32-bit Windows has
+// no WOW64 at all.
+class FileSystemRedirectionOff {
+ public:
+  FileSystemRedirectionOff() {
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    using Disable = BOOL(WINAPI*)(PVOID*);
+    using Revert = BOOL(WINAPI*)(PVOID);
+    auto disable = kernel ? reinterpret_cast<Disable>(
+                                reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")))
+                          : nullptr;
+    revert_ = kernel ? reinterpret_cast<Revert>(
+                           reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")))
+                     : nullptr;
+    BOOL wow64 = FALSE;
+    off_ = disable && revert_ && IsWow64Process(GetCurrentProcess(), &wow64) && wow64 && disable(&old_);
+  }
+  ~FileSystemRedirectionOff() {
+    if (off_) {
+      const DWORD error = GetLastError();
+      revert_(old_);
+      ::SetLastError(error);
+    }
+  }
+  FileSystemRedirectionOff(const FileSystemRedirectionOff&) = delete;
+  FileSystemRedirectionOff& operator=(const FileSystemRedirectionOff&) = delete;
+
+ private:
+  BOOL(WINAPI* revert_)(PVOID) = nullptr;
+  PVOID old_ = nullptr;
+  bool off_ = false;
+};
+
+}  // namespace
+
 bool WinInstallSystem::CopyPackageFile(const WText& from, const WText& to) {
+  FileSystemRedirectionOff redirection;
   return CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
+}
+
+bool WinInstallSystem::FileExists(const WText& path) {
+  FileSystemRedirectionOff redirection;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::optional<std::vector<DirectoryEntry>> WinInstallSystem::ListDirectory(const WText& folder) {
+  FileSystemRedirectionOff redirection;
+  WIN32_FIND_DATAW found{};
+  const WText pattern = folder + L"\\*";
+  HANDLE find = FindFirstFileW(pattern.c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::vector<DirectoryEntry> entries;
+  do {
+    const WText name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    DirectoryEntry entry;
+    entry.name = name;
+    entry.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.modified = (uint64_t{found.ftLastWriteTime.dwHighDateTime} << 32) | found.ftLastWriteTime.dwLowDateTime;
+    entries.push_back(entry);
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
+  return entries;
+}
+
+std::optional<WText> WinInstallSystem::InfDriverStoreLocation(const WText& inf) {
+  // Vista and later; looked up by name so that the program still starts
+  // where SetupAPI lacks it.
+  HMODULE setupapi = GetModuleHandleW(L"setupapi.dll");
+  if (setupapi == nullptr) setupapi = LoadLibraryW(L"setupapi.dll");
+  using Locate = BOOL(WINAPI*)(PCWSTR, void*, PCWSTR, PWSTR, DWORD, PDWORD);
+  auto locate = setupapi ? reinterpret_cast<Locate>(
+                               reinterpret_cast<void*>(GetProcAddress(setupapi, "SetupGetInfDriverStoreLocationW")))
+                         : nullptr;
+  if (locate == nullptr) return std::nullopt;
+  WChar path[MAX_PATH] = {};
+  DWORD needed = 0;
+  if (!locate(inf.c_str(), nullptr, nullptr, path, MAX_PATH, &needed) || path[0] == 0) return std::nullopt;
+  return WText(path);
+}
+
+std::optional<WText> WinInstallSystem::WindowsDirectory() {
+  WChar path[MAX_PATH] = {};
+  const UINT n = GetWindowsDirectoryW(path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return std::nullopt;
+  return WText(path, n);
 }
 
 std::optional<std::vector<WText>> WinInstallSystem::DriverNames() {

@@ -19,6 +19,10 @@ class WinInstallSystem : public InstallSystem {
   std::optional<WText> PrinterDriverDirectory() override;
   void RemoveFile(const WText& path) override;
   bool CopyPackageFile(const WText& from, const WText& to) override;
+  bool FileExists(const WText& path) override;
+  std::optional<std::vector<DirectoryEntry>> ListDirectory(const WText& folder) override;
+  std::optional<WText> InfDriverStoreLocation(const WText& inf) override;
+  std::optional<WText> WindowsDirectory() override;
   std::optional<std::vector<WText>> DriverNames() override;
   bool RegisterDriver(const DriverRegistration& driver) override;
   bool ProbePrinter(const WText& name) override;

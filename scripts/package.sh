@@ -5,9 +5,10 @@
 #   scripts/package.sh OUT-DIR
 # Takes the builds under build/ (native for the descriptions and INIs,
 # mingw-i686 and mingw-x64 for the binaries). The generic Unidrv files are
-# Windows' own: they are taken from $LORVEX_UNIDRV_DIR when it is set (see the
-# README), never made up. Prints one line saying whether the package is
-# complete; exits 1 when LORVEX_UNIDRV_DIR is set but lacks a file.
+# Windows' own: the installer takes them from Windows at install time, or the
+# package carries them when $LORVEX_UNIDRV_DIR names a folder holding them
+# (see the README); they are never made up. Prints one line saying which;
+# exits 1 when LORVEX_UNIDRV_DIR is set but lacks a file.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$1
@@ -25,7 +26,7 @@ done
 arch_generic=(UNIDRV.DLL UNIDRVUI.DLL UNIRES.DLL)
 common_generic=(STDNAMES.GPD TTFSUB.GPD UNIDRV.HLP)
 if [ -z "${LORVEX_UNIDRV_DIR:-}" ]; then
-  echo "package: $out is incomplete: it lacks Windows' own Unidrv files (${arch_generic[*]} ${common_generic[*]}), which we may not ship; set LORVEX_UNIDRV_DIR to a folder holding them (see the README)"
+  echo "package: $out is ready; the installer takes Windows' own Unidrv files (${arch_generic[*]} ${common_generic[*]}) from Windows at install time (set LORVEX_UNIDRV_DIR to bundle them instead)"
   exit 0
 fi
 
@@ -45,7 +46,7 @@ for arch in i386 amd64; do
   done
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  echo "package: LORVEX_UNIDRV_DIR=$LORVEX_UNIDRV_DIR lacks ${missing[*]}; $out is incomplete" >&2
+  echo "package: LORVEX_UNIDRV_DIR=$LORVEX_UNIDRV_DIR lacks ${missing[*]}" >&2
   exit 1
 fi
-echo "package: $out is complete, with the Unidrv files from $LORVEX_UNIDRV_DIR"
+echo "package: $out is ready, with the Unidrv files bundled from $LORVEX_UNIDRV_DIR"

@@ -17,6 +17,10 @@ class FakeInstallSystem : public lorvex::InstallSystem {
   uint16_t architecture = lorvex::kArchX64;
   std::optional<WText> driverDirectory = WTXT("C:\\windows\\system32\\spool\\drivers\\x64");
   std::map<WText, std::string> files;     // path -> content
+  std::map<WText, uint64_t> folderTimes;  // a folder's last write time
+  std::optional<WText> infLocation;       // SetupAPI's answer for ntprint.inf
+  std::optional<WText> windowsDirectory = WTXT("C:\\windows");
+  std::vector<WText> listed;              // folders read
   std::set<WText> lockedTargets;          // files the spooler holds open
   std::vector<WText> drivers;             // registered driver names
   std::vector<lorvex::DriverRegistration> registrations;
@@ -44,6 +48,32 @@ class FakeInstallSystem : public lorvex::InstallSystem {
   void RemoveFile(const WText& path) override {
     if (!lockedTargets.count(path)) files.erase(path);
   }
+  bool FileExists(const WText& path) override { return files.count(path) != 0; }
+  // A folder holds the files below it, and the folders of those deeper.
+  std::optional<std::vector<lorvex::DirectoryEntry>> ListDirectory(const WText& folder) override {
+    listed.push_back(folder);
+    std::map<WText, lorvex::DirectoryEntry> entries;
+    const WText prefix = folder + WTXT("\\");
+    for (const auto& [path, content] : files) {
+      if (path.compare(0, prefix.size(), prefix) != 0) continue;
+      const WText rest = path.substr(prefix.size());
+      const size_t slash = rest.find(WChar('\\'));
+      lorvex::DirectoryEntry entry;
+      entry.name = rest.substr(0, slash);
+      entry.folder = slash != WText::npos;
+      if (entry.folder) {
+        auto time = folderTimes.find(prefix + entry.name);
+        entry.modified = time == folderTimes.end() ? 0 : time->second;
+      }
+      entries[entry.name] = entry;
+    }
+    if (entries.empty()) return std::nullopt;
+    std::vector<lorvex::DirectoryEntry> list;
+    for (const auto& [name, entry] : entries) list.push_back(entry);
+    return list;
+  }
+  std::optional<WText> InfDriverStoreLocation(const WText&) override { return infLocation; }
+  std::optional<WText> WindowsDirectory() override { return windowsDirectory; }
   bool CopyPackageFile(const WText& from, const WText& to) override {
     auto it = files.find(from);
     if (it == files.end()) return Fail(2);   // ERROR_FILE_NOT_FOUND
@@ -113,11 +143,14 @@ class FakeInstallSystem : public lorvex::InstallSystem {
   void SetLastError(uint32_t code) override { lastError = code; }
   void DebugOutput(const WText& text) override { debug.push_back(text); }
 
-  // Puts the whole package beside the installer in C:\setup\.
-  void StagePackage() {
+  // Puts the whole package beside the installer in C:\setup\ (with
+  // Unidrv's generic files unless told not to).
+  void StagePackage(bool withGenericFiles = true) {
     for (const WChar* f : lorvex::kArchitectureFiles)
-      files[WTXT("C:\\setup\\\\amd64\\") + WText(f)] = "amd64 " + Utf8FromWide(f);
-    for (const WChar* f : lorvex::kCommonFiles) files[WTXT("C:\\setup\\\\") + WText(f)] = Utf8FromWide(f);
+      if (withGenericFiles || !lorvex::IsGenericFile(f))
+        files[WTXT("C:\\setup\\\\amd64\\") + WText(f)] = "amd64 " + Utf8FromWide(f);
+    for (const WChar* f : lorvex::kCommonFiles)
+      if (withGenericFiles || !lorvex::IsGenericFile(f)) files[WTXT("C:\\setup\\\\") + WText(f)] = Utf8FromWide(f);
   }
   // The trace lines, without the line feeds sent after each.
   std::vector<std::string> TraceLines() const {

@@ -112,7 +112,7 @@ TEST(InstallCore, NameThatWouldBeCutShortFails) {
 TEST(InstallCore, MissingFileSkipsRegistrationButAddsTheQueueForARegisteredDriver) {
   FakeInstallSystem sys;
   sys.StagePackage();
-  sys.files.erase(WTXT("C:\\setup\\\\UNIDRV.HLP"));
+  sys.files.erase(WTXT("C:\\setup\\\\MARLITC.INI"));
   sys.drivers.push_back(WTXT("RVT-520"));
   InstallRequest req = Rvt520();
   EXPECT_EQ(InstallPrinter(sys, kSource, req), 1);
@@ -120,9 +120,129 @@ TEST(InstallCore, MissingFileSkipsRegistrationButAddsTheQueueForARegisteredDrive
   EXPECT_EQ(sys.queues.size(), 1u);
   const auto lines = sys.TraceLines();
   EXPECT_NE(std::find(lines.begin(), lines.end(),
-                      "Copy file from C:\\setup\\\\UNIDRV.HLP to " + U8(kDriverDir) +
-                          "\\UNIDRV.HLP, 0, errcode:0x2."),
+                      "Copy file from C:\\setup\\\\MARLITC.INI to " + U8(kDriverDir) +
+                          "\\MARLITC.INI, 0, errcode:0x2."),
             lines.end());
+}
+
+// --- Unidrv's generic files, when the package does not carry them --------
+
+namespace {
+const WText kRepository = WTXT("C:\\windows\\System32\\DriverStore\\FileRepository");
+const WChar* const kGeneric[] = {WTXT("UNIDRV.DLL"), WTXT("UNIDRVUI.DLL"), WTXT("UNIRES.DLL"),
+                                 WTXT("STDNAMES.GPD"), WTXT("TTFSUB.GPD"), WTXT("UNIDRV.HLP")};
+
+// Lower-case names, as some Windows versions keep them; no UNIDRV.HLP
+// unless asked.
+void StageFolder(FakeInstallSystem& sys, const WText& folder, const std::string& tag, bool withHelp = false) {
+  for (const WChar* f : kGeneric) {
+    if (!withHelp && WText(f) == WTXT("UNIDRV.HLP")) continue;
+    WText lower = f;
+    for (WChar& c : lower) c = (c >= 'A' && c <= 'Z') ? WChar(c - 'A' + 'a') : c;
+    sys.files[folder + WTXT("\\") + lower] = tag + " " + U8(f);
+  }
+}
+std::string Copied(FakeInstallSystem& sys, const WChar* file) { return sys.files[kDriverDir + WTXT("\\") + file]; }
+bool Traced(FakeInstallSystem& sys, const std::string& line) {
+  const auto lines = sys.TraceLines();
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+}  // namespace
+
+TEST(GenericFiles, ThePackagesOwnComeFirstAndWindowsIsNotSearched) {
+  FakeInstallSystem sys;
+  sys.StagePackage();
+  StageFolder(sys, kRepository + WTXT("\\ntprint.inf_amd64_1\\Amd64"), "store", true);
+  InstallRequest req = Rvt520();
+  ASSERT_EQ(InstallPrinter(sys, kSource, req), 1);
+  EXPECT_EQ(Copied(sys, WTXT("UNIDRV.DLL")), "amd64 UNIDRV.DLL");
+  EXPECT_EQ(Copied(sys, WTXT("UNIDRV.HLP")), "UNIDRV.HLP");
+  EXPECT_TRUE(sys.listed.empty());
+  EXPECT_TRUE(Traced(sys, "Copy file from C:\\setup\\\\amd64\\UNIDRV.DLL to " + U8(kDriverDir) +
+                              "\\UNIDRV.DLL, 1, errcode:0x0."));
+}
+
+TEST(GenericFiles, TakenFromWindowsDriverStoreInAnyCaseWithoutTheHelpFile) {
+  FakeInstallSystem sys;
+  sys.StagePackage(/*withGenericFiles=*/false);
+  const WText store = kRepository + WTXT("\\ntprint.inf_amd64_3c1f\\Amd64");
+  StageFolder(sys, store, "store");
+  InstallRequest req = Rvt520();
+  ASSERT_EQ(InstallPrinter(sys, kSource, req), 1);
+  for (const WChar* f : kGeneric) {
+    if (WText(f) == WTXT("UNIDRV.HLP")) continue;
+    EXPECT_EQ(Copied(sys, f), "store " + U8(f));
+  }
+  EXPECT_EQ(Copied(sys, WTXT("LORVEX.DLL")), "amd64 LORVEX.DLL");
+  EXPECT_EQ(sys.files.count(kDriverDir + WTXT("\\UNIDRV.HLP")), 0u);
+  EXPECT_EQ(sys.registrations.size(), 1u);
+  EXPECT_EQ(sys.queues.size(), 1u);
+  // Traced as the package's copies are, with the real source path.
+  EXPECT_TRUE(Traced(sys, "Copy file from " + U8(store) + "\\unidrv.dll to " + U8(kDriverDir) +
+                              "\\UNIDRV.DLL, 1, errcode:0x0."));
+  EXPECT_TRUE(Traced(sys, "UNIDRV.HLP was not found in the package or in Windows; the driver does not need it: "
+                          "skipped."));
+}
+
+TEST(GenericFiles, TheNewestStoreFolderOfTheNativeArchitectureWins) {
+  FakeInstallSystem sys;
+  sys.StagePackage(false);
+  StageFolder(sys, kRepository + WTXT("\\ntprint.inf_amd64_old\\Amd64"), "old");
+  StageFolder(sys, kRepository + WTXT("\\NTPRINT.INF_AMD64_new\\amd64"), "new");
+  StageFolder(sys, kRepository + WTXT("\\ntprint.inf_x86_newest\\I386"), "x86");
+  sys.folderTimes[kRepository + WTXT("\\ntprint.inf_amd64_old")] = 100;
+  sys.folderTimes[kRepository + WTXT("\\NTPRINT.INF_AMD64_new")] = 200;
+  sys.folderTimes[kRepository + WTXT("\\ntprint.inf_x86_newest")] = 300;
+  InstallRequest req = Rvt520();
+  ASSERT_EQ(InstallPrinter(sys, kSource, req), 1);
+  EXPECT_EQ(Copied(sys, WTXT("UNIRES.DLL")), "new UNIRES.DLL");
+}
+
+TEST(GenericFiles, SetupApiAnswerComesBeforeTheSearch) {
+  FakeInstallSystem sys;
+  sys.StagePackage(false);
+  const WText named = kRepository + WTXT("\\ntprint.inf_amd64_setup");
+  sys.infLocation = named + WTXT("\\ntprint.inf");
+  StageFolder(sys, named, "setupapi");  // in the folder itself, no Amd64 sub-folder
+  StageFolder(sys, kRepository + WTXT("\\ntprint.inf_amd64_zz\\Amd64"), "search");
+  sys.folderTimes[kRepository + WTXT("\\ntprint.inf_amd64_zz")] = 999;
+  InstallRequest req = Rvt520();
+  ASSERT_EQ(InstallPrinter(sys, kSource, req), 1);
+  EXPECT_EQ(Copied(sys, WTXT("TTFSUB.GPD")), "setupapi TTFSUB.GPD");
+}
+
+TEST(GenericFiles, AnInstalledDriversCopiesComeLast) {
+  FakeInstallSystem sys;
+  sys.StagePackage(false);
+  StageFolder(sys, kDriverDir + WTXT("\\3"), "installed");
+  // One file in the store too: the store comes before the driver directory.
+  sys.files[kRepository + WTXT("\\ntprint.inf_amd64_1\\Amd64\\STDNAMES.GPD")] = "store STDNAMES.GPD";
+  InstallRequest req = Rvt520();
+  ASSERT_EQ(InstallPrinter(sys, kSource, req), 1);
+  EXPECT_EQ(Copied(sys, WTXT("STDNAMES.GPD")), "store STDNAMES.GPD");
+  EXPECT_EQ(Copied(sys, WTXT("UNIDRV.DLL")), "installed UNIDRV.DLL");
+  EXPECT_EQ(sys.registrations.size(), 1u);
+}
+
+TEST(GenericFiles, ARequiredFileFoundNowhereChangesNothingAndIsNamed) {
+  FakeInstallSystem sys;
+  sys.StagePackage(false);
+  // Everything but UNIRES.DLL is there.
+  StageFolder(sys, kRepository + WTXT("\\ntprint.inf_amd64_1\\Amd64"), "store");
+  sys.files.erase(kRepository + WTXT("\\ntprint.inf_amd64_1\\Amd64\\unires.dll"));
+  InstallRequest req = Rvt520(WTXT("USB001"));
+  WText missing;
+  EXPECT_EQ(InstallPrinter(sys, kSource, req, &missing), 0);
+  EXPECT_EQ(U8(missing), "UNIRES.DLL");
+  EXPECT_EQ(sys.lastError, 2u);
+  for (const auto& [path, content] : sys.files)
+    EXPECT_NE(path.compare(0, kDriverDir.size(), kDriverDir), 0) << U8(path);
+  EXPECT_TRUE(sys.registrations.empty());
+  EXPECT_TRUE(sys.queues.empty());
+  EXPECT_TRUE(sys.serviceCalls.empty());
+  EXPECT_TRUE(Traced(sys, "UNIRES.DLL was not found: looked in C:\\setup\\\\amd64\\UNIRES.DLL, " + U8(kRepository) +
+                              "\\ntprint.inf_amd64_1\\Amd64, " + U8(kRepository) + "\\ntprint.inf_amd64_1, " +
+                              U8(kDriverDir) + "\\3."));
 }
 
 TEST(InstallCore, QueueThatNeverOpensIsAFailure) {

@@ -104,10 +104,12 @@ int Install(const WText& source, const WText& name, const WText& port, bool make
   request.portName = port;
   request.dataFile = L"LORVEXC.GPD";
   request.resourceDll = L"LORVEXRES.DLL";
-  const int result = InstallPrinter(system, source, request);
+  WText missing;
+  const int result = InstallPrinter(system, source, request, &missing);
   const DWORD error = GetLastError();
   if (result != 0 && makeDefault) SetDefaultPrinter(system, request.printerName);
-  std::printf("result=%d\nprinter=%s\nerror=%lu\n", result, U8(request.printerName).c_str(), error);
+  std::printf("result=%d\nprinter=%s\nerror=%lu\nmissing=%s\n", result, U8(request.printerName).c_str(), error,
+              U8(missing).c_str());
   return 0;
 }
 

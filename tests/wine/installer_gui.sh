@@ -41,7 +41,7 @@ stage_package() {
     echo "stand-in $f" > "$drive_c/setup/$f"
   done
 }
-case "$arch" in amd64) sub=amd64 ;; i386) sub=i386 ;; esac
+case "$arch" in amd64) sub=amd64 store_arch=amd64 ;; i386) sub=i386 store_arch=x86 ;; esac
 
 xvfb_start
 trap 'xvfb_stop' EXIT
@@ -66,11 +66,26 @@ corner=$(convert "$shots/en-no-usb.png" -crop 1x1+1000+740 -format '%[pixel:p{0,
 [ "$corner" = "srgb(0,100,160)" ] || fail "splash backdrop is $corner, not RGB(0,100,160)"
 expect "$(drive post 1 box answer 1)" "box=Please select a printer series!" "boxcaption=POS printer driver setup"
 
-# A failed installation (no package beside the program): 108 with the code.
+# No package beside the program and none of Unidrv's generic files in
+# Windows: 114 names the first one missing; nothing is installed and the
+# dialog stays usable.
 out=$(drive click 1016 post 1 box)
+expect "$out" "box=UNIDRV.DLL was not found in the package or in Windows' own printer drivers.|Nothing was installed."
+screenshot "$shots/en-generic-file-missing.png"
+drive answer 1 >/dev/null
+expect "$(check driver RVT-520)" "found=0"
+expect "$(check queue RVT-520)" "opened=0"
+expect "$(drive state)" "caption=Install Configuration"
+# Windows' generic files (stand-ins in the driver store) but no package: 108
+# with the code.
+store="$drive_c/windows/system32/DriverStore/FileRepository/ntprint.inf_${store_arch}_0123456789abcdef"
+mkdir -p "$store"
+for f in unidrv.dll unidrvui.dll unires.dll stdnames.gpd ttfsub.gpd; do echo "stand-in $f" > "$store/$f"; done
+out=$(drive post 1 box)
 expect "$out" "box=Printer driver install failed, error code:0x705"
 screenshot "$shots/en-install-failed.png"
 drive answer 1 >/dev/null
+rm -rf "$store"
 
 # "Other": 111; No keeps the dialog, Yes starts the wizard on the ports tab
 # and ends the program. The first install is made the default printer.
@@ -156,15 +171,21 @@ for lang in zh_CN zh_TW; do
     expect "$out" "caption=安装配置" "ctl=1009|1|1|其它" "ctl=1010|1|0|设置成默认打印机" "ctl=3|1|0|检测USB端口" \
       "ctl=1|1|0|开始安装" "ctl=2|1|0|退出" "ctl=1016|1|0|RVT-520"
     want_box="box=请选择打印机类型" want_caption="boxcaption=票据打印机驱动安装"
+    want_missing="box=在驱动包和 Windows 自带的打印机驱动中都找不到 UNIDRV.DLL。|没有安装任何内容。"
   else
     expect "$out" "caption=安裝配置" "ctl=1009|1|1|其它" "ctl=1010|1|0|設置成默認印表機" "ctl=3|1|0|檢測USB介面" \
       "ctl=1|1|0|開始安裝" "ctl=2|1|0|退出" "ctl=1016|1|0|RVT-520"
     want_box="box=請選擇一個印表機型號！" want_caption="boxcaption=票據印表機驅動安裝"
+    want_missing="box=在驅動套件和 Windows 內建的印表機驅動程式中都找不到 UNIDRV.DLL。|沒有安裝任何內容。"
   fi
   screenshot "$shots/$lang-dialog.png"
   out=$(drive post 1 box)
   expect "$out" "$want_box" "$want_caption"
   screenshot "$shots/$lang-message.png"
+  drive answer 1 >/dev/null
+  # Nothing beside the program and nothing in Windows: 114 in the language.
+  expect "$(drive click 1016 post 1 box)" "$want_missing"
+  screenshot "$shots/$lang-generic-file-missing.png"
   drive answer 1 post 2 gone >/dev/null
   end_language
 done
