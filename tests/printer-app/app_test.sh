@@ -15,16 +15,14 @@ preview=$build/tools/lorvex-preview
 mkpwg=$build/tests/make-pwg
 work=$(mktemp -d /tmp/lorvex-app.XXXXXX)
 mkdir -p "$work/spool" "$work/jobs" "$shots"
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+. "$here/common.sh"
 
-port=$((20000 + RANDOM % 20000))
-while ss -ltn | grep -q ":$port "; do port=$((port + 1)); done
+port=$(free_port)
 "$app" server -o server-port=$port -o spool-directory="$work/spool" -o log-file="$work/log.txt" \
   -o log-level=info -o file-device-dir="$work/jobs" > "$work/server.txt" 2>&1 &
 server=$!
 trap 'kill $server 2>/dev/null; wait $server 2>/dev/null; rm -rf "$work"' EXIT
-for i in $(seq 1 100); do curl -sf -o /dev/null "http://localhost:$port/" && break; sleep 0.1; done
+wait_up "http://localhost:$port/" || fail "the server does not answer"
 alive() { curl -sf -o /dev/null "http://localhost:$port/" || fail "the server stopped serving after: $*"; }
 
 "$app" add -d receipt -v "file://$work/jobs" -m lorvex_80mm >/dev/null || fail "cannot add the printer"

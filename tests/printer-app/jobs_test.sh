@@ -24,14 +24,7 @@ fake=$build/tests/fake-printer
 mkpwg=$build/tests/make-pwg
 work=$(mktemp -d /tmp/lorvex-jobs.XXXXXX)
 mkdir -p "$work/spool" "$work/printer"
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-free_port() {
-  local p=$((20000 + RANDOM % 20000))
-  while ss -ltn | grep -q ":$p "; do p=$((p + 1)); done
-  echo "$p"
-}
+. "$here/common.sh"
 port=$(free_port)
 printer_port=$(free_port)
 control() { printf '%s\n' "$@" > "$work/printer/control"; }
@@ -42,7 +35,7 @@ fakepid=$!
   -o log-level=debug > "$work/server.txt" 2>&1 &
 server=$!
 trap 'kill $server $fakepid 2>/dev/null; wait $server $fakepid 2>/dev/null; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
-for _ in $(seq 1 100); do curl -sf -o /dev/null "http://localhost:$port/" && break; sleep 0.1; done
+wait_up "http://localhost:$port/" || fail "the server does not answer"
 "$app" add -d counter -v "socket://127.0.0.1:$printer_port" -m lorvex_80mm >/dev/null || fail "cannot add the printer"
 uri=ipp://localhost:$port/ipp/print/counter
 

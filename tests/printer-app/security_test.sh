@@ -23,18 +23,7 @@ build=$(realpath "$1") sample=$(realpath "$2")
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
 app=$build/printer-app/lorvex-printer-app
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-free_port() {
-  local p=$((20000 + RANDOM % 20000))
-  while ss -ltn | grep -q ":$p "; do p=$((p + 1)); done
-  echo "$p"
-}
-wait_up() {  # wait_up URL
-  for _ in $(seq 1 100); do curl -skf -o /dev/null "$1" && return 0; sleep 0.1; done
-  return 1
-}
+. "$here/common.sh"
 # The halftone a printer's printing defaults page shows selected.
 halftone_default() { curl -sk -b "$2" "$1/printing" | grep -o '<option value="[^"]*" selected>HT_[^<]*' | sed 's/.*>//'; }
 # The session token of a page's form, from a cookie jar's session.

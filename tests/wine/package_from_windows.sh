@@ -27,10 +27,8 @@ case "$arch" in
   amd64) sub=amd64 driver_dir=x64 store=ntprint.inf_amd64_3f5a0c1d2b4e6789 processor=Amd64 ;;
   i386) sub=i386 driver_dir=w32x86 store=ntprint.inf_x86_3f5a0c1d2b4e6789 processor=I386 ;;
 esac
-check spooler-start >/dev/null
-check add-port USB001 >/dev/null
 landed="$WINEPREFIX/usb001.bin"
-wrun reg add 'HKCU\Software\Wine\Printing\Spooler' /v USB001 /d "$landed" /f >/dev/null 2>&1
+port_to_file USB001 "$landed"
 dd="$drive_c/windows/system32/spool/drivers/$driver_dir"
 generic_names=(unidrv.dll unidrvui.dll unires.dll stdnames.gpd ttfsub.gpd)
 stand_ins() {  # stand_ins FOLDER TAG: the five required files, lower-case names
@@ -64,10 +62,7 @@ expect "$driver" "found=1" "version=3"
 [ "$(grep -c '^dependent=' <<<"$driver")" -eq 6 ] || fail "six dependent files: $driver"
 expect "$(check queue RVT-520)" "opened=1" "port=USB001" "driver=RVT-520" "datatype=RAW"
 "$lorvex_print" --quiet --halftone HT_FloydSteinberg -o receipt.bin "$root/samples/receipt.png" || fail "lorvex-print"
-cp receipt.bin "$drive_c/receipt.bin"
-expect "$(check raw RVT-520 'C:\receipt.bin')" "ok=1"
-for i in $(seq 1 100); do [ -s "$landed" ] && [ "$(stat -c %s "$landed")" -ge "$(stat -c %s receipt.bin)" ] && break; sleep 0.1; done
-cmp -s receipt.bin "$landed" || fail "the bytes on USB001 differ from those sent"
+raw_lands RVT-520 receipt.bin "$landed"
 
 # 3. Only an installed driver's copies, in the driver directory's 3\.
 # (The spooler keeps its own copies of the driver just registered there:

@@ -35,11 +35,9 @@ grep -q "with the Unidrv files bundled" package.log || fail "the bundled package
 
 cp "$check_exe" "$drive_c/install-check.exe"
 case "$arch" in amd64) sub=amd64 driver_dir=x64 ;; i386) sub=i386 driver_dir=w32x86 ;; esac
-check spooler-start >/dev/null
 # The USB printer's port, mapped to a file that the spooler writes to.
-check add-port USB001 >/dev/null
 landed="$WINEPREFIX/usb001.bin"
-wrun reg add 'HKCU\Software\Wine\Printing\Spooler' /v USB001 /d "$landed" /f >/dev/null 2>&1
+port_to_file USB001 "$landed"
 
 expect "$(check install 'C:\package\' RVT-520 USB001)" "result=1" "printer=RVT-520"
 dd="$drive_c/windows/system32/spool/drivers/$driver_dir"
@@ -58,10 +56,7 @@ expect "$(check queue RVT-520)" "opened=1" "port=USB001" "driver=RVT-520" "datat
 # A receipt as the plug-in's pipeline makes it, sent RAW through the queue.
 "$lorvex_print" --quiet --halftone HT_FloydSteinberg -o receipt.bin "$root/samples/receipt.png" ||
   fail "lorvex-print failed"
-cp receipt.bin "$drive_c/receipt.bin"
-expect "$(check raw RVT-520 'C:\receipt.bin')" "ok=1"
-for i in $(seq 1 100); do [ -s "$landed" ] && [ "$(stat -c %s "$landed")" -ge "$(stat -c %s receipt.bin)" ] && break; sleep 0.1; done
-cmp -s receipt.bin "$landed" || fail "the bytes on USB001 differ from those sent ($(stat -c %s "$landed" 2>/dev/null || echo none) of $(stat -c %s receipt.bin))"
+raw_lands RVT-520 receipt.bin "$landed"
 
 [ "$failures" -eq 0 ] && echo "$arch: the built package installs and its queue passes ESC/POS through unchanged"
 exit "$failures"

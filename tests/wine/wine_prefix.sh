@@ -71,3 +71,21 @@ expect() {
   for line in "$@"; do grep -qxF -- "$line" <<<"$out" || fail "expected '$line' in: $(tr '\n' ' ' <<<"$out")"; done
 }
 check() { wrun 'C:\install-check.exe' "$@" 2>/dev/null | tr -d '\r'; }
+
+# port_to_file PORT FILE: the spooler runs and lists PORT, and what a queue
+# prints on it lands in FILE (a Linux path).
+port_to_file() {
+  check spooler-start >/dev/null
+  check add-port "$1" >/dev/null
+  wrun reg add 'HKCU\Software\Wine\Printing\Spooler' /v "$1" /d "$2" /f >/dev/null 2>&1
+}
+
+# raw_lands PRINTER FILE LANDED: FILE's bytes, sent RAW through the queue,
+# arrive in LANDED unchanged.
+raw_lands() {
+  cp "$2" "$drive_c/raw.bin"
+  expect "$(check raw "$1" 'C:\raw.bin')" "ok=1"
+  local i
+  for i in $(seq 1 100); do [ -s "$3" ] && [ "$(stat -c %s "$3")" -ge "$(stat -c %s "$2")" ] && break; sleep 0.1; done
+  cmp -s "$2" "$3" || fail "the bytes printed on $1 differ from those sent ($(stat -c %s "$3" 2>/dev/null || echo none) of $(stat -c %s "$2"))"
+}
