@@ -69,13 +69,14 @@ expect "$(check install 'C:\setup\' RVT-520 'LPT1:')" "result=1" "printer=RVT-52
 expect "$(check install 'C:\setup\' RVT-520 'LPT1:')" "result=1" "printer=RVT-520(Copy 2)"
 expect "$(check queue 'RVT-520(Copy 2)')" "opened=1" "driver=RVT-520"
 
-# A missing package file: the copy fails (traced), registration is skipped,
-# and the queue is still added for the registered driver.
-rm "$drive_c/setup/UNIDRV.HLP"
+# A missing package file of our own (a generic one would be taken from
+# Windows): the copy fails (traced), registration is skipped, and the queue
+# is still added for the registered driver.
+rm "$drive_c/setup/MARLITC.INI"
 WINEDEBUG=-all,warn+seh wrun 'C:\install-check.exe' install 'C:\setup\' RVT-520 'LPT1:' \
   > missing.txt 2> missing.log
 expect "$(tr -d '\r' < missing.txt)" "result=1" "printer=RVT-520(Copy 3)"
-want="Copy file from C:\\setup\\\\UNIDRV.HLP to C:\\windows\\system32\\spool\\drivers\\$driver_dir\\UNIDRV.HLP, 0, errcode:0x2."
+want="Copy file from C:\\setup\\\\MARLITC.INI to C:\\windows\\system32\\spool\\drivers\\$driver_dir\\MARLITC.INI, 0, errcode:0x2."
 grep -qxF -- "$(wine_escape "$want")" <(debugger_texts missing.log) || fail "failed copy not traced"
 # For a driver never registered the queue cannot be made: a failure with
 # the spooler's cause, not a success.
@@ -85,7 +86,7 @@ grep -q '^error=0$' <<<"$out" && fail "failed install reports no error code"
 expect "$(check driver RVT-999)" "found=0"
 grep -q "AddPrinter RVT-999 failed, portName: LPT1:, driverName:RVT-999, errcode:" <(debugger_texts unknown.log) ||
   fail "refused queue not traced: $(debugger_texts unknown.log | tail -3)"
-printf 'stand-in UNIDRV.HLP\n' > "$drive_c/setup/UNIDRV.HLP"
+printf 'stand-in MARLITC.INI\n' > "$drive_c/setup/MARLITC.INI"
 
 # An unlisted USB port restarts the spooler: a new service process.
 expect "$(check install 'C:\setup\' RVT-520 USB001)" "result=1" "printer=RVT-520(Copy 4)"
