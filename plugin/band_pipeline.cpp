@@ -5,7 +5,8 @@
 // offset, the shift onto the white 576-dot line -> save-paper trimming of
 // white rows with a 5-row margin -> Threshold(180) or Dither(n) by the
 // halftone option -> rows read top first, inverted so that a set bit burns a
-// dot -> records of at most 24 rows, each with a 24-row feed, once per copy.
+// dot -> records of at most 24 rows, each with a feed of its own rows, once
+// per copy.
 #include "band_pipeline.h"
 
 #include <cstring>
@@ -220,7 +221,10 @@ BandOutcome EmitBand(LxImage& work, const BandJob& job, SpoolSink& sink) {
     escpos::PutRasterHeader(record, P, rows);
     BYTE* out = record + escpos::kRasterHeaderSize;
     for (DWORD r = 0; r < rows; ++r, out += P) PackRow(work, height - 1 - (firstRow + r), width, P, out);
-    escpos::PutFeed(out, static_cast<BYTE>(kSliceRows));
+    // The paper moves by the rows just printed, so that the next slice, of
+    // this band or the next, prints right below them: a short last slice
+    // followed by a full 24-row feed would leave a white gap in the page.
+    escpos::PutFeed(out, static_cast<BYTE>(rows));
     sink.Write(record, static_cast<DWORD>(size));
   };
 

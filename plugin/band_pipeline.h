@@ -83,8 +83,10 @@ enum class BandOutcome {
 // stored row order whose set bits are white. kSent when `work` holds it.
 BandOutcome PrepareBand(const BandInput& band, const BandJob& job, LxImage& work);
 
-// Writes a prepared band: raster records of at most 24 rows each followed by
-// a 24-row feed, once per copy when banding, with a cut between copies. All
+// Writes a prepared band: raster records of at most 24 rows, each followed by
+// a feed of its own rows (ESC J 24 for a full slice, ESC J r after a short
+// last slice of r rows), once per copy when banding, with a cut between
+// copies. All
 // record memory is had before the first write.
 BandOutcome EmitBand(LxImage& work, const BandJob& job, SpoolSink& sink);
 

@@ -11,7 +11,7 @@ namespace receipt {
 namespace {
 
 // Passes the pipeline's records on; without the slice feed, each raster
-// record loses its closing ESC J 24, for printers whose GS v 0 moves the
+// record loses its closing ESC J, for printers whose GS v 0 moves the
 // paper by itself.
 class RecordSink : public SpoolSink {
  public:

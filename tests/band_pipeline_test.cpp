@@ -82,9 +82,12 @@ TEST_F(Pipeline, FiftyRowsOnTheLineAreThreeWrites) {
   const std::vector<BYTE> header = {0x1D, 0x76, 0x30, 0x00, 72, 0x00, 24, 0x00};
   EXPECT_EQ(std::vector<BYTE>(host.writes[0].begin(), host.writes[0].begin() + 8), header);
   EXPECT_EQ(host.writes[2][6], 2) << "the short slice says 2 rows";
-  for (const auto& w : host.writes) {
-    EXPECT_EQ(std::vector<BYTE>(w.end() - 3, w.end()), (std::vector<BYTE>{0x1B, 0x4A, 0x18}))
-        << "every record ends with a 24-row feed, the short one too";
+  // Each record moves the paper by its own rows: 24, 24, then 2, so that
+  // the next band prints right below the short slice.
+  const BYTE feeds[] = {24, 24, 2};
+  for (size_t i = 0; i < host.writes.size(); ++i) {
+    const auto& w = host.writes[i];
+    EXPECT_EQ(std::vector<BYTE>(w.end() - 3, w.end()), (std::vector<BYTE>{0x1B, 0x4A, feeds[i]})) << "record " << i;
     EXPECT_EQ(w[8], 0xFF) << "black pixels are burnt dots";
   }
 }

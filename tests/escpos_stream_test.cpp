@@ -8,11 +8,12 @@
 
 namespace {
 
-std::vector<uint8_t> Record(uint32_t rowBytes, uint32_t rows, uint8_t fill, uint8_t feed = 24) {
+// A raster record; its feed moves the paper by its own rows unless told.
+std::vector<uint8_t> Record(uint32_t rowBytes, uint32_t rows, uint8_t fill, int feed = -1) {
   std::vector<uint8_t> r = {0x1D, 0x76, 0x30, 0x00, static_cast<uint8_t>(rowBytes & 0xFF),
                             static_cast<uint8_t>(rowBytes >> 8), static_cast<uint8_t>(rows), 0x00};
   r.insert(r.end(), size_t{rowBytes} * rows, fill);
-  r.insert(r.end(), {0x1B, 0x4A, feed});
+  r.insert(r.end(), {0x1B, 0x4A, static_cast<uint8_t>(feed < 0 ? rows : static_cast<uint32_t>(feed))});
   return r;
 }
 
@@ -74,6 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadStream{With(Record(1, 1, 0), 7, 1), 6, "257 rows"},
         BadStream{Cut(Record(4, 2, 0), 12), 0, "past the end"},
         BadStream{Record(1, 1, 0, 12), 11, "feed of 12"},
+        // The old driver's full feed after a short slice leaves a gap.
+        BadStream{Record(1, 3, 0, 24), 13, "feed of 24 after a slice of 3 rows, expected 3"},
         BadStream{With(Record(1, 1, 0), 10, 0x4B), 9, "not followed by ESC J"},
         BadStream{Join({kCut, Record(1, 1, 0)}), 0, "no print before"},
         BadStream{Join({Record(1, 1, 0), kCut, kCut}), 16, "no print before"},
@@ -81,18 +84,18 @@ INSTANTIATE_TEST_SUITE_P(
         BadStream{Join({Record(1, 1, 0), {0x1D, 0x56, 0x41, 0x00}}), 14, "m=65"}));
 
 TEST(LayOut, SlicesDoNotMoveThePaperFeedsDo) {
-  // Two rows printed, then a 24-row feed: the next slice starts 24 rows down.
+  // Two rows printed, then a 2-row feed: the next slice starts right below.
   const auto stream = Join({Record(1, 2, 0x80), kCut, Record(2, 1, 0x01)});
   const DecodedStream d = DecodeStream(stream.data(), stream.size());
   ASSERT_TRUE(d.ok);
   const Paper paper = LayOut(d);
   EXPECT_EQ(paper.width, 16u);
-  EXPECT_EQ(paper.height, 48u);
+  EXPECT_EQ(paper.height, 3u);
   EXPECT_EQ(paper.dots[0], 1);
   EXPECT_EQ(paper.dots[16], 1);
-  EXPECT_EQ(paper.dots[2 * 16], 0) << "row 2 is the feed's white";
-  EXPECT_EQ(paper.dots[24 * 16 + 15], 1);
-  EXPECT_EQ(paper.cuts, std::vector<uint32_t>{24});
+  EXPECT_EQ(paper.dots[2 * 16], 0) << "row 2's first dot is white";
+  EXPECT_EQ(paper.dots[2 * 16 + 15], 1) << "row 2 is the next slice's";
+  EXPECT_EQ(paper.cuts, std::vector<uint32_t>{2});
 }
 
 }  // namespace

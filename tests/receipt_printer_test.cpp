@@ -113,6 +113,58 @@ INSTANTIATE_TEST_SUITE_P(
                       PageCase{"HT_Sierra", 700, 100, 300, 0, 3},       // save paper per band
                       PageCase{"HT_Jarvis-Judice-Ninke", 639, 600, 30, 0, 0}));  // 39 dots left
 
+// The paper a job's bytes make, as the preview draws it.
+Paper PaperOf(const std::vector<uint8_t>& bytes) {
+  StreamModel model;
+  model.jobCommands = true;
+  const DecodedStream d = DecodeStream(bytes.data(), bytes.size(), model);
+  EXPECT_TRUE(d.ok) << d.error << " at " << d.errorOffset;
+  return LayOut(d);
+}
+
+// The runs of rows with ink, top first: {first row, rows}.
+std::vector<std::pair<unsigned, unsigned>> InkRuns(const Paper& paper) {
+  std::vector<std::pair<unsigned, unsigned>> runs;
+  for (unsigned y = 0; y < paper.height; ++y) {
+    const auto row = paper.dots.begin() + static_cast<long>(y) * paper.width;
+    if (std::none_of(row, row + paper.width, [](uint8_t d) { return d != 0; })) continue;
+    if (!runs.empty() && runs.back().first + runs.back().second == y)
+      ++runs.back().second;
+    else
+      runs.push_back({y, 1});
+  }
+  return runs;
+}
+
+TEST(SeamlessBands, ABarAcrossABandBoundaryUnderSavePaperIsOneBar) {
+  // A 21-row bar from row 230 to 250 crosses the boundary of 240-row bands;
+  // save-paper trims each band to 5 white rows around it, so each band ends
+  // or starts with a short slice.
+  std::vector<uint8_t> page(size_t{576} * 480, 255);
+  for (unsigned y = 230; y <= 250; ++y) std::fill_n(&page[size_t{y} * 576], 576, 0);
+  receipt::Options o;
+  o.savePaper = kSaveTopAndBottom;
+  o.cut = receipt::Cut::kNone;
+  const auto runs = InkRuns(PaperOf(Print(o, page, 576, 0)));
+  ASSERT_EQ(runs.size(), 1u) << "the bar came out in " << runs.size() << " parts";
+  EXPECT_EQ(runs[0].second, 21u);
+}
+
+TEST(SeamlessBands, BandHeightsGiveTheSamePaper) {
+  const std::vector<uint8_t> page = Page(576, 790);
+  receipt::Options o;
+  o.halftone = "HT_NONE";  // error diffusion starts afresh in every band
+  o.bandHeight = 240;
+  const Paper want = PaperOf(Print(o, page, 576, 0));
+  EXPECT_EQ(want.height, 790u);
+  for (unsigned height : {50u, 100u, 24u, 31u}) {
+    o.bandHeight = height;
+    const Paper got = PaperOf(Print(o, page, 576, 0));
+    EXPECT_EQ(got.height, want.height) << "bands of " << height;
+    EXPECT_TRUE(got.dots == want.dots) << "bands of " << height;
+  }
+}
+
 TEST(ReceiptPrinter, UpsideDownSendsTheLastBandFirstEachTurned) {
   receipt::Options o;
   o.halftone = "HT_Burkes";

@@ -11,7 +11,6 @@ namespace {
 constexpr uint8_t kGS = 0x1D;
 constexpr uint8_t kESC = 0x1B;
 constexpr uint32_t kMaxSliceRows = 24;
-constexpr uint32_t kSliceFeed = 24;
 
 std::string Hex(uint8_t b) {
   char text[8];
@@ -91,8 +90,9 @@ DecodedStream DecodeStream(const uint8_t* data, size_t size, const StreamModel& 
     const size_t feedAt = bitsAt + bitsSize;
     const bool fed = feedAt + 3 <= size && data[feedAt] == kESC && data[feedAt + 1] == 'J';
     if (!fed && !model.rasterAdvances) return fail(feedAt, "raster record not followed by ESC J");
-    if (fed && !model.rasterAdvances && data[feedAt + 2] != kSliceFeed) {
-      return fail(feedAt + 2, "feed of " + std::to_string(data[feedAt + 2]) + " after a slice, expected 24");
+    if (fed && !model.rasterAdvances && data[feedAt + 2] != rows) {
+      return fail(feedAt + 2, "feed of " + std::to_string(data[feedAt + 2]) + " after a slice of " +
+                                  std::to_string(rows) + " rows, expected " + std::to_string(rows));
     }
     StreamItem raster;
     raster.kind = StreamItem::kRaster;

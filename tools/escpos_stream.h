@@ -3,12 +3,13 @@
 //
 // The stream is a sequence of
 //   raster records  GS v 0 0 xL xH yL yH, yL rows of xL + 256 xH bytes,
-//                   then ESC J 24 at once
+//                   then ESC J yL at once (the paper moves by the rows
+//                   printed: 24 after a full slice)
 //   cuts            GS V 66 0
 // and nothing else (a StreamModel widens this for other printers and whole
 // jobs). Any other byte, a record that claims more rows than a
 // slice holds or more bytes than the stream has, a record without its feed,
-// or a feed other than 24 is reported with its offset.
+// or a feed other than the record's rows is reported with its offset.
 //
 // The paper model: GS v 0 prints its rows from the current paper position
 // and does not move the paper by itself; ESC J n moves the paper n dot rows;
