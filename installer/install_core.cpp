@@ -69,22 +69,24 @@ bool CopyIntoDriverDirectory(InstallSystem& system, const WText& source, const W
   return copied;
 }
 
-// The file of that name in any case in `folder`, as a full path.
-std::optional<WText> FindInFolder(InstallSystem& system, const WText& folder, const WText& file) {
-  const std::optional<std::vector<DirectoryEntry>> entries = system.ListDirectory(folder);
-  if (!entries) return std::nullopt;
-  for (const DirectoryEntry& entry : *entries)
-    if (!entry.folder && SameFileName(entry.name, file)) return folder + WTXT("\\") + entry.name;
+// A folder as read once: its path and what it holds.
+struct Folder {
+  WText path;
+  std::vector<DirectoryEntry> entries;
+};
+
+// The entry of that name in any case (a file or a sub-folder), as a full
+// path.
+std::optional<WText> FindIn(const Folder& folder, const WText& name, bool wantFolder) {
+  for (const DirectoryEntry& entry : folder.entries)
+    if (entry.folder == wantFolder && SameFileName(entry.name, name)) return folder.path + WTXT("\\") + entry.name;
   return std::nullopt;
 }
 
-// The sub-folder of that name in any case in `folder`, as a full path.
-std::optional<WText> SubFolder(InstallSystem& system, const WText& folder, const WText& name) {
-  const std::optional<std::vector<DirectoryEntry>> entries = system.ListDirectory(folder);
-  if (!entries) return std::nullopt;
-  for (const DirectoryEntry& entry : *entries)
-    if (entry.folder && SameFileName(entry.name, name)) return folder + WTXT("\\") + entry.name;
-  return std::nullopt;
+// Reads a folder (one that cannot be read holds nothing).
+Folder ReadFolder(InstallSystem& system, const WText& path) {
+  std::optional<std::vector<DirectoryEntry>> entries = system.ListDirectory(path);
+  return Folder{path, entries ? std::move(*entries) : std::vector<DirectoryEntry>()};
 }
 
 }  // namespace
@@ -122,36 +124,37 @@ CopyPlan PlanCopies(InstallSystem& system, const WText& sourceDirectory, uint16_
                     const std::optional<WText>& driverDirectory) {
   CopyPlan plan;
   const WChar* architecture = ArchitectureDirectory(architectureCode);
-  // Windows' own folders, looked up once and only when the package lacks a
-  // generic file.
+  // Windows' own folders, in the order they are searched: found and read
+  // once, and only when the package lacks a generic file.
   bool looked = false;
-  std::vector<WText> windowsFolders;
-  auto windowsPlaces = [&]() -> const std::vector<WText>& {
+  std::vector<Folder> windowsFolders;
+  auto windowsPlaces = [&]() -> const std::vector<Folder>& {
     if (looked) return windowsFolders;
     looked = true;
     if (const std::optional<WText> core = CoreDriverFolder(system, architectureCode)) {
+      Folder coreFolder = ReadFolder(system, *core);
       if (const WChar* processor = DriverStoreProcessorFolder(architectureCode))
-        if (const std::optional<WText> sub = SubFolder(system, *core, processor)) windowsFolders.push_back(*sub);
-      windowsFolders.push_back(*core);
+        if (const std::optional<WText> sub = FindIn(coreFolder, processor, /*wantFolder=*/true))
+          windowsFolders.push_back(ReadFolder(system, *sub));
+      windowsFolders.push_back(std::move(coreFolder));
     }
-    if (driverDirectory) windowsFolders.push_back(*driverDirectory + WTXT("\\3"));
+    if (driverDirectory) windowsFolders.push_back(ReadFolder(system, *driverDirectory + WTXT("\\3")));
     return windowsFolders;
   };
   auto add = [&](const WChar* file, const WChar* sub) {
     CopyPlan::Item item;
     item.file = file;
-    item.architecture = sub;
     const WText packaged = PackageSourcePath(sourceDirectory, sub, item.file);
     if (!IsGenericFile(item.file) || system.FileExists(packaged)) {
       item.source = packaged;  // the package's own, as it always was
     } else {
       item.fromPackage = false;
-      for (const WText& folder : windowsPlaces())
-        if ((item.source = FindInFolder(system, folder, item.file))) break;
+      for (const Folder& folder : windowsPlaces())
+        if ((item.source = FindIn(folder, item.file, /*wantFolder=*/false))) break;
       if (!item.source && !IsOptionalFile(item.file) && !plan.missing) {
         plan.missing = item.file;
         plan.placesLooked = packaged;
-        for (const WText& folder : windowsPlaces()) plan.placesLooked += WTXT(", ") + folder;
+        for (const Folder& folder : windowsPlaces()) plan.placesLooked += WTXT(", ") + folder.path;
       }
     }
     plan.items.push_back(item);
@@ -213,9 +216,8 @@ int InstallDriverAndQueue(InstallSystem& system, const WText& sourceDirectory,
                         {item.file});
       continue;
     }
-    const bool copied = item.fromPackage ? CopyDriverFile(system, sourceDirectory, item.file, item.architecture, directory)
-                                         : CopyIntoDriverDirectory(system, *item.source, item.file, directory);
-    allCopied = copied && allCopied;
+    // A package file's source is the package path CopyDriverFile makes.
+    allCopied = CopyIntoDriverDirectory(system, *item.source, item.file, directory) && allCopied;
   }
 
   if (allCopied && !IsDriverInstalled(system, request.driverName)) {

@@ -146,7 +146,6 @@ std::optional<WText> CoreDriverFolder(InstallSystem& system, uint16_t architectu
 struct CopyPlan {
   struct Item {
     WText file;
-    const WChar* architecture = nullptr;  // the package sub-directory, or null
     std::optional<WText> source;          // the path to copy from
     bool fromPackage = true;
   };

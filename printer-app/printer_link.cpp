@@ -93,6 +93,18 @@ bool AskStatusOn(pappl_device_t* device, PrinterStatus* status) {
   return ParseStatusAnswers(answers.realTime, answers.realTimeCount, status);
 }
 
+// Asks and remembers the answer: a printer that answered is asked again; one
+// that never has is not (one that answered before and is silent now stays
+// askable: it may only be busy or gone for a moment).
+bool AskAndRemember(pappl_printer_t* printer, pappl_device_t* device, PrinterStatus* status) {
+  if (AskStatusOn(device, status)) {
+    Remember(printer, Answering::kYes);
+    return true;
+  }
+  if (Known(printer) == Answering::kUnknown) Remember(printer, Answering::kNo);
+  return false;
+}
+
 }  // namespace
 
 void ShowStatus(pappl_printer_t* printer, const PrinterStatus& status) {
@@ -124,15 +136,10 @@ bool PollStatus(pappl_printer_t* printer) {
     return false;
   }
   PrinterStatus status;
-  const bool answered = AskStatusOn(device, &status);
+  const bool answered = AskAndRemember(printer, device, &status);
   papplPrinterCloseDevice(printer);
-  if (!answered) {
-    if (Known(printer) == Answering::kUnknown) Remember(printer, Answering::kNo);
-    return false;
-  }
-  Remember(printer, Answering::kYes);
-  ShowStatus(printer, status);
-  return true;
+  if (answered) ShowStatus(printer, status);
+  return answered;
 }
 
 JobLink::JobLink(pappl_job_t* job, pappl_device_t* device)
@@ -140,20 +147,11 @@ JobLink::JobLink(pappl_job_t* job, pappl_device_t* device)
 
 bool JobLink::Answers() const { return printer_ != nullptr && device_ != nullptr && MayAsk(printer_); }
 
-bool JobLink::AskStatus(PrinterStatus* status) {
-  if (AskStatusOn(device_, status)) {
-    Remember(printer_, Answering::kYes);
-    return true;
-  }
-  if (Known(printer_) == Answering::kUnknown) Remember(printer_, Answering::kNo);
-  return false;
-}
-
 bool JobLink::WaitUntilReady() {
   if (!Answers()) return true;
   for (;;) {
     PrinterStatus status;
-    if (!AskStatus(&status)) return true;  // it does not say: print
+    if (!AskAndRemember(printer_, device_, &status)) return true;  // it does not say: print
     ShowStatus(printer_, status);
     if (!status.Blocked()) {
       papplJobSetMessage(job_, "Printing.");

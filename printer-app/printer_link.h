@@ -51,8 +51,6 @@ class JobLink : public ByteSink {
 
  private:
   bool Answers() const;
-  // Sends the status request and reads its answers; false when none came.
-  bool AskStatus(PrinterStatus* status);
 
   pappl_job_t* job_;
   pappl_printer_t* printer_;
