@@ -39,6 +39,17 @@ DecodedStream DecodeStream(const uint8_t* data, size_t size, const StreamModel& 
   size_t at = 0;
   while (at < size) {
     const bool cutCommand = data[at] == kGS && at + 1 < size && data[at + 1] == 'V';
+    if (model.jobCommands && data[at] == kESC && at + 1 < size && data[at + 1] == 'J') {
+      // A feed of its own: white paper between or after the printed rows.
+      if (at + 3 > size) return fail(at, "stream ends inside ESC J");
+      StreamItem feed;
+      feed.kind = StreamItem::kFeed;
+      feed.offset = at;
+      feed.feed = data[at + 2];
+      out.items.push_back(std::move(feed));
+      at += 3;
+      continue;
+    }
     if (model.jobCommands && (data[at] == kESC || cutCommand)) {
       // One job command: ESC @, ESC p or any cut.
       DeviceCommand command;
@@ -180,9 +191,15 @@ Paper LayOut(const DecodedStream& stream, const StreamModel& model) {
   Paper paper;
   // How far a record moves the paper: its feed, and its own rows where the
   // raster command advances.
-  auto advance = [&](const StreamItem& item) { return item.feed + (model.rasterAdvances ? item.rows : 0); };
+  auto advance = [&](const StreamItem& item) {
+    return item.feed + (model.rasterAdvances && item.kind == StreamItem::kRaster ? item.rows : 0);
+  };
   uint32_t length = 0;
   for (const StreamItem& item : stream.items) {
+    if (item.kind == StreamItem::kFeed) {
+      length += item.feed;
+      if (length > paper.height) paper.height = length;
+    }
     if (item.kind != StreamItem::kRaster) continue;
     if (item.rowBytes * 8 > paper.width) paper.width = item.rowBytes * 8;
     const uint32_t end = length + (item.rows > advance(item) ? item.rows : advance(item));
@@ -197,6 +214,7 @@ Paper LayOut(const DecodedStream& stream, const StreamModel& model) {
       paper.cuts.push_back(y);
       continue;
     }
+    if (item.kind == StreamItem::kFeed) y += item.feed;
     if (item.kind != StreamItem::kRaster) continue;
     for (uint32_t r = 0; r < item.rows; ++r) {
       const uint8_t* row = item.bits.data() + size_t{r} * item.rowBytes;

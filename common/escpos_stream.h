@@ -12,11 +12,12 @@
 // or a feed other than the record's rows is reported with its offset.
 //
 // The paper model: GS v 0 prints its rows from the current paper position
-// and does not move the paper by itself; ESC J n moves the paper n dot rows;
+// and does not move the paper by itself; ESC J n moves the paper n dot rows,
+// and the paper is as long as it has moved;
 // GS V 66 0 cuts at the current position (the printer's own feed to its
 // cutter is not drawn).
-#ifndef LORVEX_TOOLS_ESCPOS_STREAM_H
-#define LORVEX_TOOLS_ESCPOS_STREAM_H
+#ifndef LORVEX_COMMON_ESCPOS_STREAM_H
+#define LORVEX_COMMON_ESCPOS_STREAM_H
 
 #include <cstddef>
 #include <cstdint>
@@ -24,11 +25,12 @@
 #include <vector>
 
 struct StreamItem {
-  enum Kind { kRaster, kCut, kInitialize, kDrawerPulse } kind;
+  enum Kind { kRaster, kCut, kInitialize, kDrawerPulse, kFeed } kind;
   size_t offset;             // where the item starts in the stream
   uint32_t rowBytes = 0;     // raster: bytes per row
   uint32_t rows = 0;         // raster: rows in the slice
-  uint32_t feed = 0;         // raster: dot rows the feed after it moves
+  uint32_t feed = 0;         // raster: dot rows the feed after it moves;
+                             // feed: the rows it moves
   std::vector<uint8_t> bits; // raster: rows x rowBytes, first row first
 };
 
@@ -44,8 +46,9 @@ struct StreamModel {
   // Each raster record moves the paper by its own rows (printers whose GS v 0
   // advances): records of any height, with or without a feed after them.
   bool rasterAdvances = false;
-  // A whole job as a printer application sends it: ESC @, drawer pulses and
-  // cuts of every GS V form, also after the last page.
+  // A whole job as a printer application sends it: ESC @, drawer pulses,
+  // cuts of every GS V form, also after the last page, and ESC J feeds of
+  // their own over white paper.
   bool jobCommands = false;
 };
 
@@ -92,4 +95,4 @@ struct DecodedCommands {
 // Reads a sequence of those commands; stops at the first other byte.
 DecodedCommands DecodeDeviceCommands(const uint8_t* data, size_t size);
 
-#endif  // LORVEX_TOOLS_ESCPOS_STREAM_H
+#endif  // LORVEX_COMMON_ESCPOS_STREAM_H

@@ -2,7 +2,7 @@
 //
 // The road of a band: the host's rows become an 8-bit image (first row on
 // top) -> a quarter turn for landscape -> a half turn when asked -> with an
-// offset, the shift onto the white 576-dot line -> save-paper trimming of
+// offset, the shift onto the printer's white line -> save-paper trimming of
 // white rows with a 5-row margin -> Threshold(180) or Dither(n) by the
 // halftone option -> rows read top first, inverted so that a set bit burns a
 // dot -> records of at most 24 rows, each with a feed of its own rows, once
@@ -47,20 +47,21 @@ bool RowIsWhite(const BYTE* row, DWORD width) {
   return true;
 }
 
-// Lays the band onto the white 576-dot line, F dots to the right (left when
-// negative). False when the shift cannot be made; `band` is then untouched.
-bool ShiftOntoLine(LxImage& band, int32_t dots, LxImage& work) {
+// Lays the band onto the white line of `lineDots` dots (576 on 80 mm
+// paper), F dots to the right (left when negative). False when the shift
+// cannot be made; `band` is then untouched.
+bool ShiftOntoLine(LxImage& band, int32_t dots, int32_t lineDots, LxImage& work) {
   const int64_t w = band.GetWidth();
   const DWORD h = band.GetHeight();
-  if (w + dots <= 0 || h == 0 || dots >= kLineDots) return false;
-  if (!work.Create(kLineDots, h, 8, 0)) return false;
+  if (w + dots <= 0 || h == 0 || lineDots <= 0 || dots >= lineDots) return false;
+  if (!work.Create(lineDots, h, 8, 0)) return false;
   work.SetGrayPalette();
   const int64_t d = dots > 0 ? dots : 0;
   const int64_t s = dots < 0 ? -int64_t{dots} : 0;
-  const int64_t len = (w - s) < (kLineDots - d) ? (w - s) : (kLineDots - d);
+  const int64_t len = (w - s) < (lineDots - d) ? (w - s) : (lineDots - d);
   for (DWORD r = 0; r < h; ++r) {
     BYTE* line = work.GetBits(r);
-    std::memset(line, 255, kLineDots);
+    std::memset(line, 255, static_cast<size_t>(lineDots));
     std::memcpy(line + d, band.GetBits(r) + s, static_cast<size_t>(len));
   }
   return true;
@@ -181,10 +182,10 @@ BandOutcome PrepareBand(const BandInput& band, const BandJob& job, LxImage& work
   if (job.landscape) image.RotateLeft();
   if (job.settings.halfTurn) image.Rotate180();
 
-  // With an offset the band goes onto the 576-dot line; without one, or when
-  // it cannot be shifted, it goes on at its own width.
+  // With an offset the band goes onto the printer's line; without one, or
+  // when it cannot be shifted, it goes on at its own width.
   if (job.settings.offsetNumber == 0 ||
-      !ShiftOntoLine(image, OffsetDots(job.settings.offsetNumber), work)) {
+      !ShiftOntoLine(image, OffsetDots(job.settings.offsetNumber), job.lineDots, work)) {
     work.Transfer(image);
   }
 
@@ -201,37 +202,99 @@ BandOutcome PrepareBand(const BandInput& band, const BandJob& job, LxImage& work
   return BandOutcome::kSent;
 }
 
-BandOutcome EmitBand(LxImage& work, const BandJob& job, SpoolSink& sink) {
-  const DWORD width = work.GetWidth();
-  const DWORD height = work.GetHeight();
-  const DWORD P = work.GetEffWidth();
-  if (!work.IsValid() || work.GetBpp() != 1) return BandOutcome::kNoMemory;
-  if (P > escpos::kMaxRasterRowBytes) return BandOutcome::kTooWide;
+namespace {
 
-  const DWORD fullSlices = height / kSliceRows;
-  const DWORD shortRows = height % kSliceRows;
-  const size_t fullSize = escpos::kRasterHeaderSize + size_t{kSliceRows} * P + escpos::kFeedSize;
-  const size_t shortSize = escpos::kRasterHeaderSize + size_t{shortRows} * P + escpos::kFeedSize;
-  LocalBuffer full(fullSlices ? fullSize : 0);
-  LocalBuffer last(shortRows ? shortSize : 0);
-  if ((fullSlices && !full.data) || (shortRows && !last.data)) return BandOutcome::kNoMemory;
+// The record buffers for slices of a prepared band, had before the first
+// write: one for full 24-row slices, one for a short last slice.
+class SliceWriter {
+ public:
+  SliceWriter(LxImage& work, DWORD rows)
+      : work_(work),
+        P_(work.GetEffWidth()),
+        full_(rows >= kSliceRows ? RecordSize(kSliceRows) : 0),
+        last_(rows % kSliceRows ? RecordSize(kSliceRows - 1) : 0),
+        ok_((rows < kSliceRows || full_.data) && (rows % kSliceRows == 0 || last_.data)) {}
 
-  // Rows go out top first: the image stores them bottom up.
-  auto writeSlice = [&](BYTE* record, size_t size, DWORD firstRow, DWORD rows) {
-    escpos::PutRasterHeader(record, P, rows);
+  bool ok() const { return ok_; }
+
+  // Rows [first, first + count) counted from the top; `count` is at most the
+  // rows the writer was made for.
+  void Write(DWORD first, DWORD count, SpoolSink& sink) {
+    const DWORD fullSlices = count / kSliceRows;
+    for (DWORD j = 0; j < fullSlices; ++j) WriteSlice(full_.data, first + j * kSliceRows, kSliceRows, sink);
+    if (count % kSliceRows) WriteSlice(last_.data, first + fullSlices * kSliceRows, count % kSliceRows, sink);
+  }
+
+ private:
+  size_t RecordSize(DWORD rows) const { return escpos::kRasterHeaderSize + size_t{rows} * P_ + escpos::kFeedSize; }
+
+  void WriteSlice(BYTE* record, DWORD firstRow, DWORD rows, SpoolSink& sink) {
+    const DWORD width = work_.GetWidth();
+    const DWORD height = work_.GetHeight();
+    escpos::PutRasterHeader(record, P_, rows);
     BYTE* out = record + escpos::kRasterHeaderSize;
-    for (DWORD r = 0; r < rows; ++r, out += P) PackRow(work, height - 1 - (firstRow + r), width, P, out);
+    // Rows go out top first: the image stores them bottom up.
+    for (DWORD r = 0; r < rows; ++r, out += P_) PackRow(work_, height - 1 - (firstRow + r), width, P_, out);
     // The paper moves by the rows just printed, so that the next slice, of
     // this band or the next, prints right below them: a short last slice
     // followed by a full 24-row feed would leave a white gap in the page.
     escpos::PutFeed(out, static_cast<BYTE>(rows));
-    sink.Write(record, static_cast<DWORD>(size));
-  };
+    sink.Write(record, static_cast<DWORD>(RecordSize(rows)));
+  }
+
+  LxImage& work_;
+  DWORD P_;
+  LocalBuffer full_, last_;
+  bool ok_;
+};
+
+// Why a prepared band cannot be written, or kSent when it can.
+BandOutcome CheckPrepared(const LxImage& work) {
+  if (!work.IsValid() || work.GetBpp() != 1) return BandOutcome::kNoMemory;
+  if (work.GetEffWidth() > escpos::kMaxRasterRowBytes) return BandOutcome::kTooWide;
+  return BandOutcome::kSent;
+}
+
+}  // namespace
+
+bool PreparedRowIsBlank(LxImage& work, DWORD row) {
+  const DWORD width = work.GetWidth();
+  const DWORD height = work.GetHeight();
+  if (!work.IsValid() || work.GetBpp() != 1 || row >= height) return true;
+  // Set bits are white; the bits past the last pixel do not count.
+  const BYTE* bits = work.GetBits(height - 1 - row);
+  for (DWORD b = 0; b < width / 8; ++b) {
+    if (bits[b] != 0xFF) return false;
+  }
+  if (width % 8) {
+    const BYTE used = static_cast<BYTE>(0xFF << (8 - width % 8));
+    if ((bits[width / 8] & used) != used) return false;
+  }
+  return true;
+}
+
+BandOutcome EmitBandRows(LxImage& work, DWORD first, DWORD count, SpoolSink& sink) {
+  const BandOutcome prepared = CheckPrepared(work);
+  if (prepared != BandOutcome::kSent) return prepared;
+  const DWORD height = work.GetHeight();
+  if (first >= height || count == 0) return BandOutcome::kSent;
+  if (count > height - first) count = height - first;
+  SliceWriter writer(work, count);
+  if (!writer.ok()) return BandOutcome::kNoMemory;
+  writer.Write(first, count, sink);
+  return BandOutcome::kSent;
+}
+
+BandOutcome EmitBand(LxImage& work, const BandJob& job, SpoolSink& sink) {
+  const BandOutcome prepared = CheckPrepared(work);
+  if (prepared != BandOutcome::kSent) return prepared;
+  const DWORD height = work.GetHeight();
+  SliceWriter writer(work, height);
+  if (!writer.ok()) return BandOutcome::kNoMemory;
 
   const int copies = job.banding && job.copies > 1 ? job.copies : 1;
   for (int i = 0; i < copies; ++i) {
-    for (DWORD j = 0; j < fullSlices; ++j) writeSlice(full.data, fullSize, j * kSliceRows, kSliceRows);
-    if (shortRows) writeSlice(last.data, shortSize, fullSlices * kSliceRows, shortRows);
+    writer.Write(0, height, sink);
     if (job.banding && i < job.copies - 1) {
       sink.Write(escpos::kFeedAndCut, sizeof(escpos::kFeedAndCut));
     }

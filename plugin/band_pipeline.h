@@ -59,6 +59,7 @@ struct BandInput {
 
 struct BandJob {
   BandSettings settings;
+  int32_t lineDots = kLineDots;  // the printer's line: an offset band is laid onto it
   const char* halftone;  // option name, may be null
   bool landscape;        // the public devmode asks for landscape
   bool banding;          // the host renders the page in bands: copies and cuts
@@ -89,6 +90,15 @@ BandOutcome PrepareBand(const BandInput& band, const BandJob& job, LxImage& work
 // copies. All
 // record memory is had before the first write.
 BandOutcome EmitBand(LxImage& work, const BandJob& job, SpoolSink& sink);
+
+// True when row `row` of a prepared band, counted from the top, burns no
+// dot.
+bool PreparedRowIsBlank(LxImage& work, DWORD row);
+
+// Writes rows [first, first + count) of a prepared band, counted from the
+// top, as EmitBand writes a band: records of at most 24 rows, each followed
+// by a feed of its own rows. Nothing is written for rows outside the band.
+BandOutcome EmitBandRows(LxImage& work, DWORD first, DWORD count, SpoolSink& sink);
 
 // PrepareBand, then EmitBand.
 BandOutcome RenderBand(const BandInput& band, const BandJob& job, SpoolSink& sink);

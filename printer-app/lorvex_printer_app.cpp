@@ -28,34 +28,76 @@
 #include "device_policy.h"
 #include "escpos_stream.h"
 #include "image_rows.h"
+#include "printer_icon.h"
 #include "printer_link.h"
 #include "receipt_options.h"
 #include "receipt_printer.h"
 #include "receipt_test_page.h"
+#include "web_strings.h"
 
 namespace {
 
 constexpr const char* kVersion = "7.24.0";
-constexpr const char* kDriverName = "lorvex_80mm";
 // The printer's own format: the ESC/POS stream of the band pipeline.
 constexpr const char* kDriverFormat = "application/vnd.lorvex-escpos";
 constexpr const char* kFooter =
-    "LORVEX receipt printers: 80 mm ESC/POS at 203 dpi, halftoned by the LORVEX band pipeline.";
+    "LORVEX receipt printers: 80 mm and 58 mm ESC/POS at 203 dpi, halftoned by the LORVEX band pipeline.";
+
+// What sets the two drivers apart: the roll and the line on it. Each roll is
+// advertised as a length range (so clients offer a custom length) and as
+// three lengths to pick from.
+struct ReceiptModel {
+  const char* driver;
+  const char* makeAndModel;
+  unsigned lineDots;       // at 203 dpi: 72 mm on 80 mm paper, 48 mm on 58 mm
+  int rollWidth;           // hundredths of millimetres
+  int margin;              // either side of the line, hundredths of millimetres
+  const char* media[5];    // the default first
+};
+
+const ReceiptModel kModels[] = {
+    {"lorvex_80mm", "LORVEX RVT-520 80 mm Receipt Printer", receipt::kLineDots, 8000, 400,
+     {"om_receipt-80mm_80x297mm", "om_receipt-80mm-short_80x160mm", "om_receipt-80mm-long_80x1000mm",
+      "roll_min_80x25mm", "roll_max_80x1000mm"}},
+    {"lorvex_58mm", "LORVEX 58 mm Receipt Printer", receipt::kNarrowLineDots, 5800, 500,
+     {"om_receipt-58mm_58x297mm", "om_receipt-58mm-short_58x160mm", "om_receipt-58mm-long_58x1000mm",
+      "roll_min_58x25mm", "roll_max_58x1000mm"}},
+};
 
 pappl_pr_driver_t g_drivers[] = {
-    {kDriverName, "LORVEX 80 mm ESC/POS receipt printer (RVT-520 and compatibles)",
+    {"lorvex_80mm", "LORVEX 80 mm ESC/POS receipt printer (RVT-520 and compatibles)",
      "MFG:LORVEX;MDL:RVT-520;CMD:ESC/POS;", nullptr},
+    {"lorvex_58mm", "LORVEX 58 mm ESC/POS receipt printer (384 dots)", "MFG:LORVEX;MDL:58mm;CMD:ESC/POS;",
+     nullptr},
 };
+
+const ReceiptModel* ModelOf(const char* driver) {
+  for (const ReceiptModel& model : kModels)
+    if (driver && strcmp(driver, model.driver) == 0) return &model;
+  return nullptr;
+}
+
+// The line of the printer a job prints on.
+unsigned LineDotsOf(pappl_job_t* job) {
+  const ReceiptModel* model = ModelOf(papplPrinterGetDriverName(papplJobGetPrinter(job)));
+  return model ? model->lineDots : receipt::kLineDots;
+}
 
 // Where the system keeps its state and the test pages.
 std::string g_spoolDirectory = "/tmp";
 // The one folder file: devices may write in (-o file-device-dir), or none.
 std::string g_fileDeviceDir;
 
-// The 80 mm roll: 576 dots at 203 dpi are 72 mm; 4 mm margins either side.
-const char* const kMedia[] = {"om_receipt-80mm_80x297mm", "om_receipt-80mm-short_80x160mm",
-                              "om_receipt-80mm-long_80x1000mm"};
-constexpr int kMarginLeftRight = 400;  // hundredths of millimetres
+// The print-content-optimize keyword of PAPPL's value.
+const char* ContentKeyword(pappl_content_t content) {
+  switch (content) {
+    case PAPPL_CONTENT_GRAPHIC: return "graphic";
+    case PAPPL_CONTENT_PHOTO: return "photo";
+    case PAPPL_CONTENT_TEXT: return "text";
+    case PAPPL_CONTENT_TEXT_AND_GRAPHIC: return "text-and-graphic";
+    default: return "auto";
+  }
+}
 
 // The job's settings: its own vendor attributes first, then the printer's
 // defaults.
@@ -75,8 +117,22 @@ receipt::Options JobOptions(pappl_job_t* job, pappl_pr_options_t* options) {
   };
   receipt::Options o = ParseReceiptOptions(value);
   ippDelete(defaults);
-  // "finishings=trim" (11) asks for a cut after each page.
-  if (options->finishings & PAPPL_FINISHINGS_TRIM) o.cut = receipt::Cut::kEachPage;
+  // A halftone named by the job or set as the printer's default wins; else
+  // the content and quality the client asks for pick one.
+  if (o.halftone == "auto")
+    o.halftone = AutoHalftone(ContentKeyword(options->print_content_optimize), static_cast<int>(options->print_quality));
+  // "finishings" sent with the job: trim (11) cuts the paper (after each
+  // page, unless the cut option says at the end of the job), none (3) does
+  // not. Without it, the printer's finishings-default, trim, leaves the cut
+  // option as it is.
+  if (papplJobGetAttribute(job, "finishings") || papplJobGetAttribute(job, "finishings-col")) {
+    if (!(options->finishings & PAPPL_FINISHINGS_TRIM))
+      o.cut = receipt::Cut::kNone;
+    else if (o.cut == receipt::Cut::kNone)
+      o.cut = receipt::Cut::kEachPage;
+  }
+  o.darkness = JobDarkness(options->print_darkness, options->darkness_configured);
+  o.lineDots = LineDotsOf(job);
   o.copies = options->copies > 0 ? static_cast<unsigned>(options->copies) : 1;
   o.pagesPerCopy = options->num_pages;
   return o;
@@ -123,7 +179,7 @@ struct RasterPage {
 // we advertise, anything else would print as garbage, and a page longer
 // than the roll is refused before a row of it is sent. Empty when the page
 // can be printed.
-std::string CheckRasterPage(const cups_page_header2_t& h, unsigned page, RasterPage* out) {
+std::string CheckRasterPage(const cups_page_header2_t& h, unsigned page, unsigned lineDots, RasterPage* out) {
   const bool gray = h.cupsColorSpace == CUPS_CSPACE_SW || h.cupsColorSpace == CUPS_CSPACE_W ||
                     h.cupsColorSpace == CUPS_CSPACE_K;
   if (h.cupsBitsPerPixel != 8 || h.cupsBitsPerColor != 8 || h.cupsNumColors > 1 || !gray)
@@ -137,7 +193,7 @@ std::string CheckRasterPage(const cups_page_header2_t& h, unsigned page, RasterP
   if (!tooLong.empty()) return tooLong;
   out->width = h.cupsWidth;
   out->height = h.cupsHeight;
-  out->left = PrintableLeft(h.cupsWidth, h.cupsImagingBBox[0], h.HWResolution[0]);
+  out->left = PrintableLeft(h.cupsWidth, h.cupsImagingBBox[0], h.HWResolution[0], lineDots);
   out->black = h.cupsColorSpace == CUPS_CSPACE_K;
   return "";
 }
@@ -165,7 +221,7 @@ bool RasterFilter(pappl_job_t* job, pappl_device_t* device, void*) {
       do {
         ++page;
         RasterPage p;
-        const std::string refusal = CheckRasterPage(header, page, &p);
+        const std::string refusal = CheckRasterPage(header, page, options.lineDots, &p);
         if (!refusal.empty()) return Failed(job, refusal);
         if (!printer.StartPage(p.width, p.left)) return Failed(job, printer.Error());
         line.resize(p.width);
@@ -220,7 +276,7 @@ std::unique_ptr<GrayRows> OpenJobImage(pappl_job_t* job) {
     Failed(job, "The image cannot be printed: " + why + ".");
     return nullptr;
   }
-  const std::string refusal = RefuseImageSize(rows->Width(), rows->Height());
+  const std::string refusal = RefuseImageSize(rows->Width(), rows->Height(), LineDotsOf(job));
   if (!refusal.empty()) {
     Failed(job, refusal);
     return nullptr;
@@ -247,7 +303,7 @@ bool ImageFilter(pappl_job_t* job, pappl_device_t* device, void*) {
     receipt::Printer printer(options, link);
     papplJobSetImpressions(job, static_cast<int>(options.copies));
     for (unsigned copy = 0; copy < options.copies; ++copy) {
-      std::unique_ptr<GrayRows> rows = ScaleDownTo(OpenJobImage(job), receipt::kLineDots);
+      std::unique_ptr<GrayRows> rows = ScaleDownTo(OpenJobImage(job), options.lineDots);
       if (!rows) return false;
       if (!printer.StartPage(rows->Width(), 0)) return Failed(job, printer.Error());
       std::vector<uint8_t> line(rows->Width());
@@ -309,7 +365,8 @@ bool PollAllPrinters(pappl_system_t* system, void*) {
 // The test page: a PNG in the spool directory, printed like any other.
 const char* TestPage(pappl_printer_t* printer, char* buffer, size_t size) {
   snprintf(buffer, size, "%s/test-page-%d.png", g_spoolDirectory.c_str(), papplPrinterGetID(printer));
-  return WriteTestPage(buffer) ? buffer : nullptr;
+  const ReceiptModel* model = ModelOf(papplPrinterGetDriverName(printer));
+  return WriteTestPage(buffer, model ? model->lineDots : receipt::kLineDots) ? buffer : nullptr;
 }
 
 // The job options as vendor attributes: "<name>-supported" keywords and
@@ -329,9 +386,20 @@ void AddVendorOptions(pappl_pr_driver_data_t* data, ipp_t** attrs) {
   }
 }
 
+// The printer's icon at the sizes of printer-icons: 48, 128 and 512
+// pixels, drawn once and kept for the life of the program.
+void SetIcons(pappl_pr_driver_data_t* data) {
+  static const std::vector<uint8_t> icons[3] = {PrinterIconPng(48), PrinterIconPng(128), PrinterIconPng(512)};
+  for (int i = 0; i < 3; ++i) {
+    data->icons[i].data = icons[i].empty() ? nullptr : icons[i].data();
+    data->icons[i].datalen = icons[i].size();
+  }
+}
+
 bool Driver(pappl_system_t*, const char* driver_name, const char* device_uri, const char*, pappl_pr_driver_data_t* data,
             ipp_t** attrs, void*) {
-  if (driver_name == nullptr || strcmp(driver_name, kDriverName) != 0) return false;
+  const ReceiptModel* model = ModelOf(driver_name);
+  if (model == nullptr) return false;
   // Every printer passes here, however it is made: refuse devices that are
   // not printers before anything is set up.
   const std::string refusal = RefuseDevice(device_uri ? device_uri : "", g_fileDeviceDir);
@@ -348,12 +416,19 @@ bool Driver(pappl_system_t*, const char* driver_name, const char* device_uri, co
   data->testpage_cb = TestPage;
   data->printfile_cb = RawFile;
   data->format = kDriverFormat;
-  snprintf(data->make_and_model, sizeof data->make_and_model, "LORVEX RVT-520 80 mm Receipt Printer");
+  snprintf(data->make_and_model, sizeof data->make_and_model, "%s", model->makeAndModel);
   data->ppm = 20;
   data->kind = PAPPL_KIND_RECEIPT | PAPPL_KIND_ROLL;
   data->orient_default = IPP_ORIENT_PORTRAIT;
   data->color_supported = PAPPL_COLOR_MODE_MONOCHROME | PAPPL_COLOR_MODE_AUTO;
   data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
+  data->content_default = PAPPL_CONTENT_AUTO;
+  data->quality_default = IPP_QUALITY_NORMAL;
+  // print-darkness bends the tone curve before the halftone; the printer's
+  // own darkness (0 to 100 %, 50 neutral) moves it for every job.
+  data->darkness_supported = 11;
+  data->darkness_default = 0;
+  data->darkness_configured = 50;
   // 8-bit gray, and nothing else, in lines.
   data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
   data->force_raster_type = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
@@ -363,32 +438,42 @@ bool Driver(pappl_system_t*, const char* driver_name, const char* device_uri, co
   data->sides_supported = PAPPL_SIDES_ONE_SIDED;
   data->sides_default = PAPPL_SIDES_ONE_SIDED;
   data->finishings = PAPPL_FINISHINGS_TRIM;
-  data->left_right = kMarginLeftRight;
+  const int margin = model->margin;
+  data->left_right = margin;
   data->bottom_top = 0;
-  data->num_media = static_cast<int>(sizeof kMedia / sizeof kMedia[0]);
-  for (int i = 0; i < data->num_media; ++i) data->media[i] = kMedia[i];
+  data->num_media = 0;
+  for (const char* media : model->media) data->media[data->num_media++] = media;
   data->num_source = 1;
   data->source[0] = "main-roll";
   pappl_media_col_t& m = data->media_default;
-  snprintf(m.size_name, sizeof m.size_name, "%s", kMedia[0]);
-  m.size_width = 8000;
-  m.size_length = 29700;
-  m.left_margin = m.right_margin = kMarginLeftRight;
+  pwg_media_t* size = pwgMediaForPWG(model->media[0]);
+  snprintf(m.size_name, sizeof m.size_name, "%s", model->media[0]);
+  m.size_width = size ? size->width : model->rollWidth;
+  m.size_length = size ? size->length : 29700;
+  m.left_margin = m.right_margin = margin;
   m.top_margin = m.bottom_margin = 0;
   snprintf(m.source, sizeof m.source, "main-roll");
   snprintf(m.type, sizeof m.type, "continuous");
   data->media_ready[0] = m;
   data->num_type = 1;
   data->type[0] = "continuous";
+  SetIcons(data);
+  // What AirPrint clients look for is all here: JPEG, Apple and PWG
+  // raster, printer-icons, TLS and the DNS-SD _universal subtype.
+  data->num_features = 1;
+  data->features[0] = "airprint-2.1";
   AddVendorOptions(data, attrs);
+  // A cut after each receipt unless the job says otherwise.
+  ippAddInteger(*attrs, IPP_TAG_PRINTER, IPP_TAG_ENUM, "finishings-default", IPP_FINISHINGS_TRIM);
   return true;
 }
 
 const char* AutoAdd(const char*, const char*, const char* device_id, void*) {
-  // ESC/POS receipt printers name their command set in their IEEE 1284 ID.
-  if (device_id && (strstr(device_id, "ESC/POS") || strstr(device_id, "ESCPOS") || strstr(device_id, "RVT-520")))
-    return kDriverName;
-  return nullptr;
+  // ESC/POS receipt printers name their command set in their IEEE 1284 ID;
+  // those that say 58 mm get the narrow line.
+  if (device_id == nullptr) return nullptr;
+  if (!strstr(device_id, "ESC/POS") && !strstr(device_id, "ESCPOS") && !strstr(device_id, "RVT-520")) return nullptr;
+  return strstr(device_id, "58mm") || strstr(device_id, "58 mm") ? "lorvex_58mm" : "lorvex_80mm";
 }
 
 // True when `listen` names only this machine's loopback addresses.
@@ -461,6 +546,12 @@ pappl_system_t* System(int num_options, cups_option_t* options, void*) {
   if (listen == nullptr || strcmp(listen, "*") != 0) papplSystemSetHostName(system, listen ? listen : "localhost");
   // PAPPL 1.3.1 crashes on any page of a system without footer HTML.
   papplSystemSetFooterHTML(system, kFooter);
+  // Our options' labels, in the browser's language.
+  for (const WebStrings& strings : ReceiptWebStrings()) {
+    static std::vector<std::string> paths;
+    paths.push_back(std::string("/lorvex-") + strings.language + ".strings");
+    papplSystemAddStringsData(system, paths.back().c_str(), strings.language, strings.data);
+  }
   papplSystemSetPrinterDrivers(system, static_cast<int>(sizeof g_drivers / sizeof g_drivers[0]), g_drivers,
                                AutoAdd, nullptr, Driver, nullptr);
   // PAPPL 1.3.1 keeps its own PNG and JPEG filters to raster first in its

@@ -14,7 +14,7 @@ std::vector<std::string> OffsetValues() {
 }
 
 std::vector<std::string> HalftoneValues() {
-  std::vector<std::string> v;
+  std::vector<std::string> v{"auto"};
   for (int i = 0; i < kHalftoneOptions; ++i) v.push_back(HalftoneOptionName(i));
   return v;
 }
@@ -24,6 +24,7 @@ std::vector<std::string> HalftoneValues() {
 const std::vector<VendorOption>& ReceiptVendorOptions() {
   static const std::vector<VendorOption> options = {
       {"halftone", HalftoneValues()},
+      {"page-length", {"fit-content", "full-page"}},
       {"horizontal-offset", OffsetValues()},
       {"rotate-180", {"off", "on"}},
       {"save-paper", {"none", "top", "bottom", "both"}},
@@ -46,6 +47,7 @@ receipt::Options ParseReceiptOptions(const std::function<std::string(const char*
   };
   receipt::Options o;
   o.halftone = pick("halftone");
+  o.fitPaperToContent = pick("page-length") == "fit-content";
   const std::string offset = pick("horizontal-offset");
   o.offsetNumber = offset == "none" ? 0 : ParseHorizontalOffset(offset.c_str());
   o.rotate180 = pick("rotate-180") == "on";
@@ -59,9 +61,20 @@ receipt::Options ParseReceiptOptions(const std::function<std::string(const char*
   return o;
 }
 
-unsigned PrintableLeft(unsigned width, unsigned bboxLeftPoints, unsigned dpi) {
+std::string AutoHalftone(const std::string& content, int quality) {
+  if (content == "text") return "HT_NONE";
+  if (content == "photo" && quality >= 5) return "HT_Jarvis-Judice-Ninke";
+  return "HT_FloydSteinberg";
+}
+
+int JobDarkness(int printDarkness, int printerDarkness) {
+  const long long sum = static_cast<long long>(printDarkness) + 2LL * (static_cast<long long>(printerDarkness) - 50);
+  return static_cast<int>(std::clamp(sum, -100LL, 100LL));
+}
+
+unsigned PrintableLeft(unsigned width, unsigned bboxLeftPoints, unsigned dpi, unsigned lineDots) {
   unsigned left = static_cast<unsigned>((static_cast<unsigned long long>(bboxLeftPoints) * dpi + 36) / 72);
-  if (left == 0 && width > receipt::kLineDots) left = (width - receipt::kLineDots) / 2;
+  if (left == 0 && width > lineDots) left = (width - lineDots) / 2;
   return left < width ? left : 0;
 }
 
@@ -76,12 +89,12 @@ std::string RefusePageLength(unsigned height, unsigned rowsPerInch) {
          " mm long; the longest paper this printer takes is " + std::to_string(kMaxRollMillimetres) + " mm.";
 }
 
-std::string RefuseImageSize(unsigned width, unsigned height) {
+std::string RefuseImageSize(unsigned width, unsigned height, unsigned lineDots) {
   const unsigned long long pixels = static_cast<unsigned long long>(width) * height;
   if (width == 0 || height == 0) return "The image has no pixels.";
   // Wider than the line, it is scaled down in proportion.
   const unsigned long long rows =
-      width > receipt::kLineDots ? (static_cast<unsigned long long>(height) * receipt::kLineDots + width / 2) / width
+      width > lineDots ? (static_cast<unsigned long long>(height) * lineDots + width / 2) / width
                                  : height;
   if (rows > kMaxPageRows) return RefusePageLength(static_cast<unsigned>(rows), 203);
   if (pixels > kMaxImagePixels)

@@ -2,6 +2,7 @@
 #include "receipt_printer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "escpos.h"
@@ -34,6 +35,14 @@ class RecordSink : public SpoolSink {
 
 }  // namespace
 
+std::vector<uint8_t> DarknessCurve(int darkness) {
+  const double gamma = std::exp2(std::clamp(darkness, -100, 100) / 100.0);
+  std::vector<uint8_t> curve(256);
+  for (int v = 0; v < 256; ++v)
+    curve[v] = static_cast<uint8_t>(std::lround(255.0 * std::pow(v / 255.0, gamma)));
+  return curve;
+}
+
 std::vector<uint8_t> DrawerPulse(int pin) {
   std::vector<uint8_t> bytes(escpos::kDrawerPulseSize);
   escpos::PutDrawerPulse(bytes.data(), pin);
@@ -45,6 +54,9 @@ Printer::Printer(const Options& options, ByteSink& sink) : options_(options), si
   job_.settings.offsetNumber = options_.offsetNumber;
   job_.settings.halfTurn = options_.rotate180;
   job_.settings.savePaper = options_.savePaper;
+  job_.lineDots = static_cast<int32_t>(std::clamp(options_.lineDots, 8u, kLineDots));
+  options_.lineDots = static_cast<unsigned>(job_.lineDots);
+  if (options_.darkness != 0) curve_ = DarknessCurve(options_.darkness);
   job_.halftone = options_.halftone.c_str();
   job_.landscape = false;
   job_.banding = false;  // copies are whole pages here, cut apart below
@@ -69,10 +81,12 @@ bool Printer::StartPage(unsigned lineWidth, unsigned left) {
   if (failed_) return false;
   if (lineWidth == 0 || left >= lineWidth) return Fail("the page has no printable line");
   left_ = left;
-  width_ = std::min(kLineDots, lineWidth - left);
+  width_ = std::min(options_.lineDots, lineWidth - left);
   band_.assign(size_t{width_} * options_.bandHeight, 255);
   rows_ = 0;
   heldBands_.clear();
+  blankRows_ = 0;
+  printedOnPage_ = false;
   inPage_ = true;
   return true;
 }
@@ -80,12 +94,60 @@ bool Printer::StartPage(unsigned lineWidth, unsigned left) {
 bool Printer::WriteLine(const uint8_t* line) {
   if (failed_) return false;
   if (!inPage_) return Fail("a line outside a page");
-  std::memcpy(&band_[size_t{rows_} * width_], line + left_, width_);
+  uint8_t* row = &band_[size_t{rows_} * width_];
+  std::memcpy(row, line + left_, width_);
+  if (!curve_.empty())
+    for (unsigned x = 0; x < width_; ++x) row[x] = curve_[row[x]];
   if (++rows_ == options_.bandHeight) return FlushBand();
   return true;
 }
 
+bool Printer::Feed(unsigned long long rows) {
+  uint8_t feed[escpos::kFeedSize];
+  for (; rows > 0; rows -= std::min(rows, 255ULL)) {
+    escpos::PutFeed(feed, static_cast<BYTE>(std::min(rows, 255ULL)));
+    if (!Send(feed, sizeof feed)) return false;
+  }
+  return true;
+}
+
+// A white run inside the page at least a slice long becomes a feed; a
+// shorter one stays in the raster around it, so that lines of text go out
+// in whole slices.
+bool Printer::EmitContent(LxImage& work) {
+  RecordSink records(sink_, options_.sliceFeed);
+  const DWORD height = work.GetHeight();
+  DWORD y = 0;
+  while (y < height) {
+    if (PreparedRowIsBlank(work, y)) {
+      ++blankRows_;
+      ++y;
+      continue;
+    }
+    // The printed run: up to the last printed row before a white run of a
+    // slice or more, or before the band ends.
+    DWORD end = y + 1, white = 0;
+    for (DWORD r = end; r < height && white < kSliceRows; ++r) {
+      if (PreparedRowIsBlank(work, r)) {
+        ++white;
+      } else {
+        end = r + 1;
+        white = 0;
+      }
+    }
+    const unsigned long long before = printedOnPage_ ? blankRows_ : std::min<unsigned long long>(blankRows_, kBlankMarginRows);
+    if (!Feed(before)) return false;
+    blankRows_ = 0;
+    printedOnPage_ = true;
+    if (EmitBandRows(work, y, end - y, records) != BandOutcome::kSent) return Fail("a band could not be sent (out of memory)");
+    if (!records.ok()) return Fail("the printer did not take the job's bytes");
+    y = end;
+  }
+  return true;
+}
+
 bool Printer::Emit(LxImage& work) {
+  if (options_.fitPaperToContent) return EmitContent(work);
   RecordSink records(sink_, options_.sliceFeed);
   const BandOutcome out = EmitBand(work, job_, records);
   if (out != BandOutcome::kSent) return Fail("a band could not be sent (out of memory)");
@@ -117,6 +179,12 @@ bool Printer::EndPage() {
   heldBands_.clear();
   inPage_ = false;
   ++pagesDone_;
+  if (options_.fitPaperToContent) {
+    // Below the last printed row only the margin; a page with nothing
+    // printed on it is not cut off the roll either.
+    if (!printedOnPage_) return true;
+    if (!Feed(std::min<unsigned long long>(blankRows_, kBlankMarginRows))) return false;
+  }
   const bool copyEnds = options_.pagesPerCopy != 0 && pagesDone_ % options_.pagesPerCopy == 0 &&
                         pagesDone_ < options_.pagesPerCopy * options_.copies;
   // A cut after each page; with a cut at the end of the job, copies are

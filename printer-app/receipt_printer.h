@@ -2,8 +2,9 @@
 // of the band pipeline, as the printer application hands them over.
 //
 // Each page arrives as lines of 8-bit gray (255 white), as wide as the page;
-// the 576-dot line of the printer is taken from the printable box's left
-// edge. Lines are collected into bands, and every full band goes through the
+// the printer's line (576 dots on 80 mm paper, 384 on 58 mm) is taken from
+// the printable box's left edge, and a darkness other than 0 bends the
+// grays before the halftone. Lines are collected into bands, and every full band goes through the
 // same PrepareBand/EmitBand as the Windows plug-in, its records written to the
 // device as they are made. Turned upside down, a page is held only as its
 // halftoned 1-bit bands and sent last band first when it ends.
@@ -20,7 +21,11 @@
 
 namespace receipt {
 
-constexpr unsigned kLineDots = 576;
+constexpr unsigned kLineDots = 576;      // 80 mm paper at 203 dpi
+constexpr unsigned kNarrowLineDots = 384;  // 58 mm paper at 203 dpi
+// White rows kept above the first printed row and below the last one of a
+// page when its blank paper is left out: 3 mm at 203 dpi.
+constexpr unsigned kBlankMarginRows = 24;
 
 enum class Cut { kNone, kEachPage, kEndOfJob };
 
@@ -36,7 +41,18 @@ struct Options {
   unsigned bandHeight = 240;         // rows per band, 24 to 4096
   unsigned copies = 1;               // cut apart unless cut is kNone
   unsigned pagesPerCopy = 0;         // 0: unknown, copies are not cut apart
+  unsigned lineDots = kLineDots;     // dots on the printer's line
+  // The page takes the paper its print needs: white rows above the first
+  // printed row and below the last are left out but for a margin, and white
+  // runs inside it become paper feeds. A page with no dot uses no paper.
+  bool fitPaperToContent = false;
+  int darkness = 0;                  // -100 (lighter) to 100 (darker)
 };
+
+// The tone curve of a darkness from -100 to 100 (clamped): gray v becomes
+// 255 * (v / 255)^(2^(darkness / 100)), so white and black stay and 100
+// takes a middle gray from half to a quarter of white.
+std::vector<uint8_t> DarknessCurve(int darkness);
 
 // Where the bytes go. False when the device took fewer than asked.
 class ByteSink {
@@ -71,6 +87,8 @@ class Printer {
   bool Fail(const std::string& why);
   bool FlushBand();
   bool Emit(LxImage& work);
+  bool EmitContent(LxImage& work);
+  bool Feed(unsigned long long rows);
   bool Send(const uint8_t* data, size_t size);
 
   Options options_;
@@ -84,6 +102,11 @@ class Printer {
   bool failed_ = false;
   unsigned pagesDone_ = 0;
   std::vector<std::unique_ptr<LxImage>> heldBands_;  // upside down: 1-bit bands of the page
+  std::vector<uint8_t> curve_;  // the darkness's tone curve, empty at 0
+  // Fitting the paper to the content: white rows met since the last printed
+  // row (or the top of the page), counted and never held.
+  unsigned long long blankRows_ = 0;
+  bool printedOnPage_ = false;
 };
 
 // The bytes sent at the end of a job for a drawer on `pin` (2 or 5): ESC p.

@@ -8,21 +8,22 @@
 
 namespace {
 
-// Words above and below the block, in lines of at most 36 characters at
-// twice the font's size (12 dots a character on the 576-dot line).
+// Words above and below the block, in lines of at most 30 characters at
+// twice the font's size (12 dots a character), so that they fit the 58 mm
+// printer's 384-dot line too.
 const char* const kAbove[] = {
     "LORVEX RECEIPT PRINTER TEST",
     "",
-    "BELOW IS ONE BLACK BLOCK 240 DOTS",
-    "(30 MM) TALL, SENT IN RASTER",
-    "SLICES OF 24 DOTS EACH.",
+    "BELOW IS ONE BLACK BLOCK 240",
+    "DOTS (30 MM) TALL, SENT IN",
+    "RASTER SLICES OF 24 DOTS EACH.",
 };
 const char* const kBelow[] = {
     "ONE SOLID BLOCK:",
-    "  THE SLICE-FEED SETTING IS RIGHT.",
+    "  SLICE-FEED IS SET RIGHT.",
     "",
-    "BLACK AND WHITE STRIPES OF EQUAL",
-    "WIDTH, TWICE AS TALL:",
+    "BLACK AND WHITE STRIPES OF",
+    "EQUAL WIDTH, TWICE AS TALL:",
     "  SET SLICE-FEED TO NONE.",
     "",
     "ONE THIN BAR ONLY:",
@@ -32,8 +33,7 @@ constexpr unsigned kScale = 2, kLine = 22, kBlock = 240;
 
 }  // namespace
 
-std::vector<uint8_t> TestPagePixels(unsigned* height) {
-  const unsigned width = receipt::kLineDots;
+std::vector<uint8_t> TestPagePixels(unsigned width, unsigned* height) {
   const unsigned above = sizeof kAbove / sizeof kAbove[0], below = sizeof kBelow / sizeof kBelow[0];
   *height = 16 + above * kLine + 24 + kBlock + 24 + below * kLine + 16;
   std::vector<uint8_t> page(size_t{width} * *height, 255);
@@ -57,9 +57,9 @@ std::vector<uint8_t> TestPagePixels(unsigned* height) {
   return page;
 }
 
-bool WriteTestPage(const char* path) {
+bool WriteTestPage(const char* path, unsigned width) {
   unsigned height = 0;
-  const std::vector<uint8_t> page = TestPagePixels(&height);
-  return stbi_write_png(path, static_cast<int>(receipt::kLineDots), static_cast<int>(height), 1, page.data(),
-                        static_cast<int>(receipt::kLineDots)) != 0;
+  const std::vector<uint8_t> page = TestPagePixels(width, &height);
+  return stbi_write_png(path, static_cast<int>(width), static_cast<int>(height), 1, page.data(),
+                        static_cast<int>(width)) != 0;
 }

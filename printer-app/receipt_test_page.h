@@ -7,10 +7,11 @@
 #include <cstdint>
 #include <vector>
 
-// The page: 576 dots wide, 8-bit gray, top row first.
-std::vector<uint8_t> TestPagePixels(unsigned* height);
+// The page for a printer's line of `width` dots (576 or 384): 8-bit gray,
+// top row first.
+std::vector<uint8_t> TestPagePixels(unsigned width, unsigned* height);
 
 // Writes it as a PNG; false when the file cannot be written.
-bool WriteTestPage(const char* path);
+bool WriteTestPage(const char* path, unsigned width);
 
 #endif  // LORVEX_PRINTER_APP_RECEIPT_TEST_PAGE_H

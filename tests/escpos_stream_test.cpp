@@ -98,4 +98,29 @@ TEST(LayOut, SlicesDoNotMoveThePaperFeedsDo) {
   EXPECT_EQ(paper.cuts, std::vector<uint32_t>{2});
 }
 
+TEST(LayOut, FeedsOfTheirOwnMoveWhitePaperInAJob) {
+  // A job's stream: 3 mm of white, a slice of 2 rows, 10 rows of white,
+  // another slice, 3 mm more: the paper is as long as it moved.
+  const std::vector<uint8_t> feed24 = {0x1B, 0x4A, 24}, feed10 = {0x1B, 0x4A, 10};
+  const auto stream = Join({feed24, Record(1, 2, 0xFF), feed10, Record(1, 2, 0x01), feed24, kCut});
+  const StreamModel job{false, true};
+  const DecodedStream d = DecodeStream(stream.data(), stream.size(), job);
+  ASSERT_TRUE(d.ok) << d.error;
+  ASSERT_EQ(d.items.size(), 6u);
+  EXPECT_EQ(d.items[0].kind, StreamItem::kFeed);
+  EXPECT_EQ(d.items[2].feed, 10u);
+  const Paper paper = LayOut(d, job);
+  EXPECT_EQ(paper.height, 24u + 2 + 10 + 2 + 24);
+  EXPECT_EQ(paper.dots[24 * 8], 1);
+  EXPECT_EQ(paper.dots[36 * 8 + 7], 1);
+  EXPECT_EQ(paper.dots[35 * 8 + 7], 0);
+  EXPECT_EQ(paper.cuts, std::vector<uint32_t>{62});
+  // The plug-in never sends a feed of its own: the strict reader refuses
+  // one, and a job's stream may not end inside one.
+  EXPECT_FALSE(DecodeStream(stream.data(), stream.size()).ok);
+  const DecodedStream cut = DecodeStream(stream.data(), 2, job);
+  EXPECT_FALSE(cut.ok);
+  EXPECT_NE(cut.error.find("inside ESC J"), std::string::npos) << cut.error;
+}
+
 }  // namespace

@@ -316,20 +316,240 @@ TEST(DocumentLimits, ImagesAreKnownByTheirFirstBytes) {
     EXPECT_EQ(ImageTypeOf(reinterpret_cast<const unsigned char*>(c.head), c.size), c.type) << c.head;
 }
 
-TEST(ReceiptTestPage, HoldsA240DotSolidBlockOnThe576DotLine) {
+class ReceiptTestPage : public ::testing::TestWithParam<unsigned> {};
+
+// The block is 240 rows of solid black, and the words fit the line with a
+// margin at either side: none is clipped on the 58 mm printer's 384 dots.
+TEST_P(ReceiptTestPage, HoldsA240DotSolidBlockAndWordsThatFitTheLine) {
+  const unsigned width = GetParam();
   unsigned height = 0;
-  const std::vector<uint8_t> page = TestPagePixels(&height);
-  ASSERT_EQ(page.size(), size_t{receipt::kLineDots} * height);
-  unsigned solidRows = 0, longest = 0;
+  const std::vector<uint8_t> page = TestPagePixels(width, &height);
+  ASSERT_EQ(page.size(), size_t{width} * height);
+  unsigned solidRows = 0, longest = 0, rightmostInk = 0;
   for (unsigned y = 0; y < height; ++y) {
-    const uint8_t* row = &page[size_t{y} * receipt::kLineDots];
-    const bool solid = std::all_of(row + 48, row + receipt::kLineDots - 48, [](uint8_t v) { return v == 0; });
+    const uint8_t* row = &page[size_t{y} * width];
+    const bool solid = std::all_of(row + 48, row + width - 48, [](uint8_t v) { return v == 0; });
     solidRows = solid ? solidRows + 1 : 0;
     longest = std::max(longest, solidRows);
+    if (!solid)
+      for (unsigned x = 0; x < width; ++x)
+        if (row[x] == 0) rightmostInk = std::max(rightmostInk, x);
   }
   EXPECT_EQ(longest, 240u);
-  // Words above and below it: ink outside the block's rows.
-  EXPECT_TRUE(std::any_of(page.begin(), page.begin() + 100 * receipt::kLineDots, [](uint8_t v) { return v == 0; }));
+  EXPECT_LT(rightmostInk, width - 12);
+  EXPECT_TRUE(std::any_of(page.begin(), page.begin() + 100 * width, [](uint8_t v) { return v == 0; }));
 }
+
+INSTANTIATE_TEST_SUITE_P(Lines, ReceiptTestPage, ::testing::Values(receipt::kLineDots, receipt::kNarrowLineDots));
+
+// A page of white with black bars across it: {first row, rows} each.
+std::vector<uint8_t> Bars(unsigned width, unsigned height, std::initializer_list<std::pair<unsigned, unsigned>> bars) {
+  std::vector<uint8_t> page(size_t{width} * height, 255);
+  for (const auto& bar : bars) std::fill_n(&page[size_t{bar.first} * width], size_t{bar.second} * width, 0);
+  return page;
+}
+
+// What the job sent, item by item: 'F' feed n, 'R' raster of n rows, 'C' cut.
+std::vector<std::pair<char, unsigned>> Items(const std::vector<uint8_t>& bytes) {
+  const DecodedStream d = DecodeStream(bytes.data(), bytes.size(), StreamModel{false, true});
+  EXPECT_TRUE(d.ok) << d.error << " at " << d.errorOffset;
+  std::vector<std::pair<char, unsigned>> items;
+  for (const StreamItem& i : d.items) {
+    if (i.kind == StreamItem::kFeed) items.push_back({'F', i.feed});
+    if (i.kind == StreamItem::kRaster) items.push_back({'R', i.rows});
+    if (i.kind == StreamItem::kCut) items.push_back({'C', 0});
+  }
+  return items;
+}
+
+class FitPaperToContent : public ::testing::TestWithParam<unsigned> {};
+
+// Worked by hand: 100 white rows, a bar of 30, 200 white, a bar of 10, 300
+// white. The paper is 24 + 30 + 200 + 10 + 24 rows: 3 mm above the first
+// bar, the white run between the bars fed, 3 mm below the last, whatever
+// the band height.
+TEST_P(FitPaperToContent, BlankRowsAboveAndBelowAreLeftOutButTheMargin) {
+  receipt::Options o;
+  o.fitPaperToContent = true;
+  o.bandHeight = GetParam();
+  const std::vector<uint8_t> page = Bars(576, 640, {{100, 30}, {330, 10}});
+  const std::vector<uint8_t> bytes = Print(o, page, 576, 0);
+  const Paper paper = PaperOf(bytes);
+  EXPECT_EQ(paper.height, 288u);
+  const auto runs = InkRuns(paper);
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0], (std::pair<unsigned, unsigned>{24, 30}));
+  EXPECT_EQ(runs[1], (std::pair<unsigned, unsigned>{254, 10}));
+  // No white raster row is sent: every raster row printed is a bar row.
+  unsigned rasterRows = 0;
+  for (const auto& item : Items(bytes))
+    if (item.first == 'R') rasterRows += item.second;
+  EXPECT_EQ(rasterRows, 40u);
+}
+
+INSTANTIATE_TEST_SUITE_P(BandHeights, FitPaperToContent, ::testing::Values(24u, 50u, 100u, 240u));
+
+TEST(FitPaperToContentBytes, FeedsAndSlicesInOrder) {
+  receipt::Options o;
+  o.fitPaperToContent = true;
+  const std::vector<uint8_t> page = Bars(576, 640, {{100, 30}, {330, 10}});
+  const std::vector<std::pair<char, unsigned>> want = {{'F', 24}, {'R', 24}, {'R', 6}, {'F', 200},
+                                                       {'R', 10}, {'F', 24}, {'C', 0}};
+  EXPECT_EQ(Items(Print(o, page, 576, 0)), want);
+}
+
+TEST(FitPaperToContentBytes, LinesOfTextCloserThanASliceStayInOneRun) {
+  // Lines of 16 rows 8 rows apart: the gaps print as white raster rows.
+  receipt::Options o;
+  o.fitPaperToContent = true;
+  o.cut = receipt::Cut::kNone;
+  const std::vector<uint8_t> page = Bars(576, 200, {{40, 16}, {64, 16}, {88, 16}});
+  const std::vector<std::pair<char, unsigned>> want = {{'F', 24}, {'R', 24}, {'R', 24}, {'R', 16}, {'F', 24}};
+  EXPECT_EQ(Items(Print(o, page, 576, 0)), want);
+}
+
+TEST(FitPaperToContentBytes, LongWhiteRunsAreFedInStepsOf255) {
+  receipt::Options o;
+  o.fitPaperToContent = true;
+  o.cut = receipt::Cut::kNone;
+  const std::vector<uint8_t> page = Bars(576, 700, {{0, 2}, {602, 2}});
+  const std::vector<std::pair<char, unsigned>> want = {{'R', 2}, {'F', 255}, {'F', 255}, {'F', 90}, {'R', 2}, {'F', 24}};
+  EXPECT_EQ(Items(Print(o, page, 576, 0)), want);
+}
+
+TEST(FitPaperToContentBytes, ABlankPageUsesNoPaperAndIsNotCut) {
+  receipt::Options o;
+  o.fitPaperToContent = true;
+  const std::vector<uint8_t> blank(size_t{576} * 7992, 255);
+  EXPECT_TRUE(Print(o, blank, 576, 0).empty());
+  // Upside down, the same page gives the same paper.
+  const std::vector<uint8_t> page = Bars(576, 640, {{100, 30}, {330, 10}});
+  o.rotate180 = true;
+  const Paper turned = PaperOf(Print(o, page, 576, 0));
+  EXPECT_EQ(turned.height, 288u);
+  const auto runs = InkRuns(turned);
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0], (std::pair<unsigned, unsigned>{24, 10}));
+  EXPECT_EQ(runs[1], (std::pair<unsigned, unsigned>{234, 30}));
+}
+
+TEST(PreparedRows, PaddingBitsAreNotInk) {
+  for (unsigned width : {1u, 7u, 8u, 9u, 383u, 576u}) {
+    std::vector<uint8_t> band(size_t{width} * 3, 255);
+    band[size_t{1} * width + width - 1] = 0;  // the last dot of the middle row
+    BandJob job{};
+    job.halftone = "HT_NONE";
+    LxImage work;
+    ASSERT_EQ(PrepareBand(BandInput{band.data(), width, 3, width}, job, work), BandOutcome::kSent);
+    EXPECT_TRUE(PreparedRowIsBlank(work, 0)) << width;
+    EXPECT_FALSE(PreparedRowIsBlank(work, 1)) << width;
+    EXPECT_TRUE(PreparedRowIsBlank(work, 2)) << width;
+  }
+}
+
+TEST(Darkness, ToneCurveBendsTheGraysAndKeepsBlackAndWhite) {
+  EXPECT_EQ(receipt::DarknessCurve(0)[128], 128);
+  EXPECT_EQ(receipt::DarknessCurve(100)[128], 64);    // 255 * (128/255)^2 = 64.25
+  EXPECT_EQ(receipt::DarknessCurve(-100)[128], 181);  // 255 * (128/255)^0.5 = 180.7
+  EXPECT_EQ(receipt::DarknessCurve(50)[128], 96);     // 255 * (128/255)^1.414 = 96.2
+  for (int d : {-100, -30, 0, 40, 100}) {
+    const std::vector<uint8_t> c = receipt::DarknessCurve(d);
+    EXPECT_EQ(c[0], 0) << d;
+    EXPECT_EQ(c[255], 255) << d;
+    EXPECT_TRUE(std::is_sorted(c.begin(), c.end())) << d;
+  }
+  EXPECT_EQ(receipt::DarknessCurve(1000), receipt::DarknessCurve(100));
+  EXPECT_EQ(receipt::DarknessCurve(-1000), receipt::DarknessCurve(-100));
+}
+
+TEST(Darkness, ADarkerJobBurnsMoreDots) {
+  // A flat middle gray, error-diffused: darkness 100 burns about three
+  // quarters of the dots where 0 burns about half.
+  const std::vector<uint8_t> page(size_t{576} * 96, 128);
+  auto burnt = [&](int darkness) {
+    receipt::Options o;
+    o.halftone = "HT_FloydSteinberg";
+    o.darkness = darkness;
+    const Paper paper = PaperOf(Print(o, page, 576, 0));
+    return std::count(paper.dots.begin(), paper.dots.end(), 1) / static_cast<double>(paper.dots.size());
+  };
+  EXPECT_NEAR(burnt(0), 0.5, 0.02);
+  EXPECT_NEAR(burnt(100), 0.75, 0.02);
+  EXPECT_NEAR(burnt(-100), 0.29, 0.02);
+}
+
+TEST(JobSettings, DarknessAddsThePrintersOwnSetting) {
+  EXPECT_EQ(JobDarkness(0, 50), 0);
+  EXPECT_EQ(JobDarkness(40, 50), 40);
+  EXPECT_EQ(JobDarkness(0, 100), 100);
+  EXPECT_EQ(JobDarkness(-20, 40), -40);
+  EXPECT_EQ(JobDarkness(100, 100), 100);
+  EXPECT_EQ(JobDarkness(-100, 0), -100);
+}
+
+struct AutoCase {
+  const char* content;
+  int quality;
+  const char* halftone;
+};
+class AutoHalftoneTable : public ::testing::TestWithParam<AutoCase> {};
+
+TEST_P(AutoHalftoneTable, ContentAndQualityPickTheHalftone) {
+  EXPECT_EQ(AutoHalftone(GetParam().content, GetParam().quality), GetParam().halftone);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clients, AutoHalftoneTable,
+    ::testing::Values(AutoCase{"text", 3, "HT_NONE"}, AutoCase{"text", 5, "HT_NONE"},
+                      AutoCase{"photo", 3, "HT_FloydSteinberg"}, AutoCase{"photo", 4, "HT_FloydSteinberg"},
+                      AutoCase{"photo", 5, "HT_Jarvis-Judice-Ninke"}, AutoCase{"graphic", 5, "HT_FloydSteinberg"},
+                      AutoCase{"text-and-graphic", 5, "HT_FloydSteinberg"}, AutoCase{"auto", 4, "HT_FloydSteinberg"},
+                      AutoCase{"", 0, "HT_FloydSteinberg"}));
+
+TEST(JobSettings, TheAppsDefaultsFitThePaperAndPickTheHalftone) {
+  const receipt::Options defaults = ParseReceiptOptions([](const char*) { return std::string(); });
+  EXPECT_EQ(defaults.halftone, "auto");
+  EXPECT_TRUE(defaults.fitPaperToContent);
+  EXPECT_EQ(defaults.cut, receipt::Cut::kEachPage);
+  const receipt::Options whole = ParseReceiptOptions([](const char* name) {
+    return std::string(name) == "page-length" ? "full-page" : std::string(name) == "halftone" ? "HT_Stucki" : "";
+  });
+  EXPECT_FALSE(whole.fitPaperToContent);
+  EXPECT_EQ(whole.halftone, "HT_Stucki");
+}
+
+class NarrowLine : public ::testing::TestWithParam<int32_t> {};
+
+// The 58 mm printer: 384 dots, each band the pipeline's own bytes with the
+// line set to 384, so that an offset lays the band onto 384 dots.
+TEST_P(NarrowLine, PagesPrintOnThe384DotLine) {
+  receipt::Options o;
+  o.lineDots = receipt::kNarrowLineDots;
+  o.halftone = "HT_FloydSteinberg";
+  o.offsetNumber = GetParam();
+  o.cut = receipt::Cut::kNone;
+  const unsigned width = 463, left = 40, height = 300;  // a 58 mm page, 5 mm margins
+  const std::vector<uint8_t> page = Page(width, height);
+  std::vector<uint8_t> want;
+  for (unsigned first = 0; first < height; first += 240) {
+    const unsigned count = std::min(240u, height - first);
+    std::vector<uint8_t> band(size_t{384} * count);
+    for (unsigned y = 0; y < count; ++y) std::memcpy(&band[size_t{y} * 384], &page[size_t{first + y} * width + left], 384);
+    BandJob job{};
+    job.settings.offsetNumber = o.offsetNumber;
+    job.lineDots = 384;
+    job.halftone = o.halftone.c_str();
+    job.copies = 1;
+    SpoolCollect out;
+    ASSERT_EQ(RenderBand(BandInput{band.data(), 384, count, 384}, job, out), BandOutcome::kSent);
+    Append(want, out.bytes);
+  }
+  const std::vector<uint8_t> bytes = Print(o, page, width, left);
+  EXPECT_EQ(bytes, want);
+  EXPECT_EQ(PaperOf(bytes).width, 384u);
+  EXPECT_EQ(PrintableLeft(width, 0, 203, receipt::kNarrowLineDots), 39u);  // centred without a box
+}
+
+INSTANTIATE_TEST_SUITE_P(Offsets, NarrowLine, ::testing::Values(0, 12, -40));
 
 }  // namespace

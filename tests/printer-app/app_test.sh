@@ -26,6 +26,11 @@ wait_up "http://localhost:$port/" || fail "the server does not answer"
 alive() { curl -sf -o /dev/null "http://localhost:$port/" || fail "the server stopped serving after: $*"; }
 
 "$app" add -d receipt -v "file://$work/jobs" -m lorvex_80mm >/dev/null || fail "cannot add the printer"
+# The bytes are checked against lorvex-print's, which drives the Windows
+# plug-in: so this printer prints as the plug-in does, thresholded and the
+# whole page long (receipts_test.sh checks the app's own defaults).
+"$app" modify -d receipt -o halftone-default=HT_NONE -o page-length-default=full-page >/dev/null ||
+  fail "cannot set the plug-in's defaults"
 uri="ipp://localhost:$port/ipp/print/receipt"
 
 # Waits until job N has ended (completed, aborted or canceled), then prints

@@ -37,6 +37,9 @@ server=$!
 trap 'kill $server $fakepid 2>/dev/null; wait $server $fakepid 2>/dev/null; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
 wait_up "http://localhost:$port/" || fail "the server does not answer"
 "$app" add -d counter -v "socket://127.0.0.1:$printer_port" -m lorvex_80mm >/dev/null || fail "cannot add the printer"
+# Printed as the plug-in prints, so that lorvex-print's bytes are the reference.
+"$app" modify -d counter -o halftone-default=HT_NONE -o page-length-default=full-page >/dev/null ||
+  fail "cannot set the plug-in's defaults"
 uri=ipp://localhost:$port/ipp/print/counter
 
 # The same picture as PNG, JPEG and PWG raster, and what each must print.
