@@ -465,6 +465,13 @@ bool Driver(pappl_system_t*, const char* driver_name, const char* device_uri, co
   AddVendorOptions(data, attrs);
   // A cut after each receipt unless the job says otherwise.
   ippAddInteger(*attrs, IPP_TAG_PRINTER, IPP_TAG_ENUM, "finishings-default", IPP_FINISHINGS_TRIM);
+  // What IPP Everywhere clients ask and PAPPL 1.3.1 does not say: grays
+  // are printed as they come (no rendering intent to pick), pages are
+  // one-sided, and requested attributes are answered as asked.
+  ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-supported", nullptr, "auto");
+  ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default", nullptr, "auto");
+  ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "pwg-raster-document-sheet-back", nullptr, "normal");
+  ippAddBoolean(*attrs, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
   return true;
 }
 

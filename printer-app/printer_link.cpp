@@ -107,7 +107,21 @@ bool AskAndRemember(pappl_printer_t* printer, pappl_device_t* device, PrinterSta
 
 }  // namespace
 
+// printer-supply: the paper roll, at `level` (see PaperLevel).
+void ShowPaper(pappl_printer_t* printer, int level) {
+  pappl_supply_t roll{};
+  roll.color = PAPPL_SUPPLY_COLOR_NO_COLOR;
+  snprintf(roll.description, sizeof roll.description, "Paper roll");
+  roll.is_consumed = true;
+  roll.level = level;
+  roll.type = PAPPL_SUPPLY_TYPE_OTHER;
+  pappl_supply_t shown{};
+  if (papplPrinterGetSupplies(printer, 1, &shown) == 1 && shown.level == level) return;
+  papplPrinterSetSupplies(printer, 1, &roll);
+}
+
 void ShowStatus(pappl_printer_t* printer, const PrinterStatus& status) {
+  ShowPaper(printer, PaperLevel(status));
   unsigned add = PAPPL_PREASON_NONE;
   if (status.paperEnd) add |= PAPPL_PREASON_MEDIA_EMPTY;
   if (status.paperNearEnd) add |= PAPPL_PREASON_MEDIA_LOW;
@@ -122,7 +136,10 @@ void ShowStatus(pappl_printer_t* printer, const PrinterStatus& status) {
 }
 
 bool PollStatus(pappl_printer_t* printer) {
-  if (printer == nullptr || !MayAsk(printer) || papplPrinterGetState(printer) == IPP_PSTATE_PROCESSING) return false;
+  if (printer == nullptr) return false;
+  // Every printer shows its roll, as unknown until the printer says.
+  if (papplPrinterGetSupplies(printer, 0, nullptr) == 0) ShowPaper(printer, kPaperLevelUnknown);
+  if (!MayAsk(printer) || papplPrinterGetState(printer) == IPP_PSTATE_PROCESSING) return false;
   const bool idle = papplPrinterGetNumberOfActiveJobs(printer) == 0;
   pappl_device_t* device = papplPrinterOpenDevice(printer);
   if (device == nullptr) {

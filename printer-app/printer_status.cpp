@@ -37,6 +37,12 @@ bool ParseDoneAnswer(uint8_t byte, PrinterStatus* status) {
   return true;
 }
 
+int PaperLevel(const PrinterStatus& status) {
+  if (status.paperEnd) return 0;
+  if (status.paperNearEnd) return 10;
+  return -3;
+}
+
 std::string StatusMessage(const PrinterStatus& s) {
   if (s.coverOpen) return "The printer's cover is open: close it to go on printing.";
   if (s.paperEnd) return "The printer is out of paper: load a new roll to go on printing.";

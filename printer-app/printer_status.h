@@ -53,6 +53,12 @@ bool ParseStatusAnswers(const uint8_t* answers, size_t count, PrinterStatus* sta
 // `byte` is not one.
 bool ParseDoneAnswer(uint8_t byte, PrinterStatus* status);
 
+// The paper roll's level as printer-supply says it: 0 at its end, 10 near
+// its end, else -3 ("some remaining": the printer says no more); -2
+// (unknown) for a printer that has not said.
+constexpr int kPaperLevelUnknown = -2;
+int PaperLevel(const PrinterStatus& status);
+
 // One sentence for the person at the printer, or "" when all is well.
 std::string StatusMessage(const PrinterStatus& status);
 

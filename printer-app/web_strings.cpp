@@ -1,5 +1,7 @@
 // web_strings.cpp: the labels. The Chinese ones also name PAPPL's own
 // printing defaults and buttons, which PAPPL 1.3.1 has no Chinese for.
+// PAPPL 1.3.1 stops reading a strings text at a comment line, so there are
+// none in them.
 #include "web_strings.h"
 
 #include <cstring>
@@ -7,8 +9,7 @@
 
 namespace {
 
-const char kEnglish[] = R"strings(/* LORVEX receipt printer options */
-"halftone" = "Halftone";
+const char kEnglish[] = R"strings("halftone" = "Halftone";
 "halftone.auto" = "Automatic (by content and quality)";
 "halftone.HT_NONE" = "None (black and white, for text)";
 "halftone.HT_Ordered" = "Ordered dither";
@@ -63,8 +64,7 @@ const char kEnglish[] = R"strings(/* LORVEX receipt printer options */
 "finishings.11" = "Cut";
 )strings";
 
-const char kSimplified[] = R"strings(/* LORVEX 小票打印机选项 */
-"halftone" = "半色调";
+const char kSimplified[] = R"strings("halftone" = "半色调";
 "halftone.auto" = "自动（按内容和质量）";
 "halftone.HT_NONE" = "无（黑白，适合文字）";
 "halftone.HT_Ordered" = "有序抖动";
@@ -116,7 +116,6 @@ const char kSimplified[] = R"strings(/* LORVEX 小票打印机选项 */
 "slice-feed.none" = "无（打印机自行走纸）";
 "finishings.3" = "不切纸";
 "finishings.11" = "切纸";
-/* PAPPL's own page */
 "media" = "纸张";
 "orientation-requested" = "方向";
 "print-color-mode" = "颜色模式";
@@ -133,6 +132,10 @@ const char kSimplified[] = R"strings(/* LORVEX 小票打印机选项 */
 "print-quality.3" = "草稿";
 "print-quality.4" = "标准";
 "print-quality.5" = "高";
+"print-quality.draft" = "草稿";
+"print-quality.normal" = "标准";
+"print-quality.high" = "高";
+"media-type.continuous" = "连续纸";
 "print-scaling" = "缩放";
 "print-scaling.auto" = "自动";
 "print-scaling.auto-fit" = "自动适合";
@@ -184,8 +187,7 @@ const char kSimplified[] = R"strings(/* LORVEX 小票打印机选项 */
 "Unknown" = "未知";
 )strings";
 
-const char kTraditional[] = R"strings(/* LORVEX 收據印表機選項 */
-"halftone" = "半色調";
+const char kTraditional[] = R"strings("halftone" = "半色調";
 "halftone.auto" = "自動（依內容和品質）";
 "halftone.HT_NONE" = "無（黑白，適合文字）";
 "halftone.HT_Ordered" = "有序抖動";
@@ -237,7 +239,6 @@ const char kTraditional[] = R"strings(/* LORVEX 收據印表機選項 */
 "slice-feed.none" = "無（印表機自行進紙）";
 "finishings.3" = "不裁紙";
 "finishings.11" = "裁紙";
-/* PAPPL's own page */
 "media" = "紙張";
 "orientation-requested" = "方向";
 "print-color-mode" = "色彩模式";
@@ -254,6 +255,10 @@ const char kTraditional[] = R"strings(/* LORVEX 收據印表機選項 */
 "print-quality.3" = "草稿";
 "print-quality.4" = "標準";
 "print-quality.5" = "高";
+"print-quality.draft" = "草稿";
+"print-quality.normal" = "标准";
+"print-quality.high" = "高";
+"media-type.continuous" = "连续纸";
 "print-scaling" = "縮放";
 "print-scaling.auto" = "自動";
 "print-scaling.auto-fit" = "自動符合";
@@ -328,7 +333,7 @@ bool ParseWebStrings(const char* data, std::map<std::string, std::string>* pairs
     return true;
   };
   while (std::getline(in, line)) {
-    if (line.empty() || line.rfind("/*", 0) == 0) continue;
+    if (line.empty()) continue;
     size_t at = 0;
     std::string key, value;
     const bool ok = quoted(line, &at, &key) && line.compare(at, 3, " = ") == 0 && (at += 3, quoted(line, &at, &value)) &&

@@ -19,7 +19,8 @@ struct WebStrings {
 const std::vector<WebStrings>& ReceiptWebStrings();
 
 // The pairs of a strings text; false, with the line, when a line is not
-// "key" = "value"; (comments and blank lines are skipped).
+// "key" = "value"; (blank lines are skipped; a comment, which PAPPL 1.3.1
+// would stop at, is refused).
 bool ParseWebStrings(const char* data, std::map<std::string, std::string>* pairs, std::string* badLine);
 
 #endif  // LORVEX_PRINTER_APP_WEB_STRINGS_H

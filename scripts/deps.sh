@@ -12,7 +12,7 @@ packages=(
   fonts-wqy-microhei imagemagick ghostscript xdotool zip x11-utils
   libpng-dev libjpeg-dev cups-ipp-utils chromium curl iproute2 patch dpkg-dev
   pkg-config libcups2-dev libgnutls28-dev libavahi-client-dev libpam0g-dev libusb-1.0-0-dev zlib1g-dev
-  systemd
+  systemd cups cups-filters
 )
 
 sudo_cmd=()
@@ -54,8 +54,20 @@ if [ ${#missing[@]} -gt 0 ] || [ ${#optional[@]} -gt 0 ] || $need_update; then
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "deps: installing ${missing[*]}"
+  # CUPS is installed for the tests, which run a private cupsd of their own:
+  # no service the packages bring is started on this machine.
+  policy=/usr/sbin/policy-rc.d
+  own_policy=false
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | "${sudo_cmd[@]}" tee "$policy" >/dev/null
+    "${sudo_cmd[@]}" chmod 755 "$policy"
+    own_policy=true
+  fi
+  status=0
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq \
-    "${missing[@]}" >/dev/null
+    "${missing[@]}" >/dev/null || status=$?
+  if $own_policy; then "${sudo_cmd[@]}" rm -f "$policy"; fi
+  [ "$status" -eq 0 ] || exit "$status"
 fi
 if [ ${#optional[@]} -gt 0 ]; then
   echo "deps: installing ${optional[*]}"

@@ -59,9 +59,9 @@ TEST(WebLabels, TheChineseLabelsAreChinese) {
 TEST(WebLabels, MalformedLinesAreRefused) {
   std::map<std::string, std::string> labels;
   std::string bad;
-  EXPECT_TRUE(ParseWebStrings("/* a comment */\n\n\"a\" = \"b\";\n", &labels, &bad));
+  EXPECT_TRUE(ParseWebStrings("\"a\" = \"b\";\n\n\"c\" = \"d\";\n", &labels, &bad));
   EXPECT_EQ(labels["a"], "b");
-  for (const char* text : {"\"a\" = \"b\"\n", "\"a = \"b\";\n", "a = \"b\";\n", "\"a\" \"b\";\n", "\"a\" = \"b\"; x\n"}) {
+  for (const char* text : {"/* a comment */\n", "\"a\" = \"b\"\n", "\"a = \"b\";\n", "a = \"b\";\n", "\"a\" \"b\";\n", "\"a\" = \"b\"; x\n"}) {
     EXPECT_FALSE(ParseWebStrings(text, &labels, &bad)) << text;
     EXPECT_FALSE(bad.empty());
   }

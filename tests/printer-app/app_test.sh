@@ -100,7 +100,7 @@ grep -q ", 3 cuts," <<<"$out" || fail "three copies, three cuts: $out"
 
 # "finishings" trim (sent as the enum 11) asks for the cut, over cut=none.
 rm -f "$work/jobs"/*
-id=$(ipptool -tv -f "$sample" -d filetype=image/png "$uri" "$here/print-trim.test" |
+id=$(ipptool -tv -f "$sample" -d filetype=image/png -d finishings=11 -d cut=none "$uri" "$here/print-finishings.test" |
      sed -n 's/.*job-id (integer) = //p' | head -1)
 cp "$(wait_job "$id")" "$work/trim.bin" 2>/dev/null
 same_as_print trim "$sample"
