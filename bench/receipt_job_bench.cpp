@@ -1,7 +1,8 @@
 // The printer application's whole job beside the band pipeline alone, in one
 // run: a 576 x 2400 receipt page line by line through receipt::Printer
 // (collecting, halftoning, records, cut) against the same rows handed to
-// RenderBand as ten 240-row bands.
+// RenderBand as ten 240-row bands; and with the application's defaults
+// (the paper fitted to the content, a darkness curve).
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -46,11 +47,13 @@ void BM_PipelineAlone(benchmark::State& state, const char* halftone) {
   Rate(state);
 }
 
-void BM_WholeJob(benchmark::State& state, const char* halftone, bool rotate) {
+void BM_WholeJob(benchmark::State& state, const char* halftone, bool rotate, bool fit = false, int darkness = 0) {
   const std::vector<BYTE> page = MakeReceiptBand(kWidth, kHeight);
   receipt::Options o;
   o.halftone = halftone;
   o.rotate180 = rotate;
+  o.fitPaperToContent = fit;
+  o.darkness = darkness;
   for (auto _ : state) {
     Discard sink;
     receipt::Printer printer(o, sink);
@@ -69,5 +72,9 @@ BENCHMARK_CAPTURE(BM_WholeJob, threshold_upside_down, "HT_NONE", true);
 BENCHMARK_CAPTURE(BM_PipelineAlone, floyd_steinberg, "HT_FloydSteinberg");
 BENCHMARK_CAPTURE(BM_WholeJob, floyd_steinberg, "HT_FloydSteinberg", false);
 BENCHMARK_CAPTURE(BM_WholeJob, floyd_steinberg_upside_down, "HT_FloydSteinberg", true);
+// The app's defaults: the paper fitted to the content, halftone auto (Floyd-
+// Steinberg), and with a darkness curve.
+BENCHMARK_CAPTURE(BM_WholeJob, floyd_steinberg_fit_content, "HT_FloydSteinberg", false, true);
+BENCHMARK_CAPTURE(BM_WholeJob, floyd_steinberg_fit_content_darker, "HT_FloydSteinberg", false, true, 40);
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Feeds the printer application's line-to-band collector what a client may
 // send: any line width and printable-box start, any number of lines and
-// pages, every option. Whatever it takes must come out as records a printer
+// pages, every option, both lines (80 and 58 mm), paper fitted to the
+// content or not, any darkness. Whatever it takes must come out as records a printer
 // reads (strictly decoded as a job), and a refusal must come with a reason.
 #include <cstddef>
 #include <cstdint>
@@ -33,7 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   o.cut = static_cast<receipt::Cut>((data[2] >> 3) % 3);
   o.drawerPin = (data[2] & 0x40) ? 5 : 0;
   o.sliceFeed = (data[2] & 0x80) == 0;
-  o.bandHeight = 24u * (1 + data[3] % 12);
+  o.bandHeight = 24u * (1 + (data[3] & 0x0F) % 12);
+  o.fitPaperToContent = data[3] & 0x10;
+  o.lineDots = (data[3] & 0x20) ? receipt::kNarrowLineDots : receipt::kLineDots;
+  o.darkness = (data[3] & 0x40) ? static_cast<int8_t>(data[1]) * 2 : 0;
   const unsigned width = 1 + (data[4] | (data[5] << 8)) % 1200;
   const unsigned left = data[6] % (width + 2);  // sometimes past the line
   const unsigned pages = 1 + data[7] % 3;

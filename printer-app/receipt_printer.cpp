@@ -138,7 +138,7 @@ bool Printer::EmitContent(LxImage& work) {
     const unsigned long long before = printedOnPage_ ? blankRows_ : std::min<unsigned long long>(blankRows_, kBlankMarginRows);
     if (!Feed(before)) return false;
     blankRows_ = 0;
-    printedOnPage_ = true;
+    printedOnPage_ = printedInJob_ = true;
     if (EmitBandRows(work, y, end - y, records) != BandOutcome::kSent) return Fail("a band could not be sent (out of memory)");
     if (!records.ok()) return Fail("the printer did not take the job's bytes");
     y = end;
@@ -197,7 +197,10 @@ bool Printer::EndPage() {
 bool Printer::EndJob() {
   if (failed_) return false;
   if (inPage_ && !EndPage()) return false;
-  if (options_.cut == Cut::kEndOfJob && pagesDone_ > 0 && !Send(escpos::kFeedAndCut, sizeof escpos::kFeedAndCut))
+  // With the paper fitted to the content, a job that printed nothing is not
+  // cut off the roll either.
+  const bool printed = pagesDone_ > 0 && (printedInJob_ || !options_.fitPaperToContent);
+  if (options_.cut == Cut::kEndOfJob && printed && !Send(escpos::kFeedAndCut, sizeof escpos::kFeedAndCut))
     return false;
   if (options_.drawerPin == 2 || options_.drawerPin == 5) {
     const std::vector<uint8_t> pulse = DrawerPulse(options_.drawerPin);

@@ -107,6 +107,7 @@ class Printer {
   // row (or the top of the page), counted and never held.
   unsigned long long blankRows_ = 0;
   bool printedOnPage_ = false;
+  bool printedInJob_ = false;
 };
 
 // The bytes sent at the end of a job for a drawer on `pin` (2 or 5): ESC p.

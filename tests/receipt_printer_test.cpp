@@ -422,6 +422,9 @@ TEST(FitPaperToContentBytes, ABlankPageUsesNoPaperAndIsNotCut) {
   o.fitPaperToContent = true;
   const std::vector<uint8_t> blank(size_t{576} * 7992, 255);
   EXPECT_TRUE(Print(o, blank, 576, 0).empty());
+  o.cut = receipt::Cut::kEndOfJob;
+  EXPECT_TRUE(Print(o, blank, 576, 0, 2).empty());
+  o.cut = receipt::Cut::kEachPage;
   // Upside down, the same page gives the same paper.
   const std::vector<uint8_t> page = Bars(576, 640, {{100, 30}, {330, 10}});
   o.rotate180 = true;
