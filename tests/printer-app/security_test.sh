@@ -25,7 +25,10 @@ top=$(cd "$here/../.." && pwd)
 app=$build/printer-app/lorvex-printer-app
 . "$here/common.sh"
 # The halftone a printer's printing defaults page shows selected.
-halftone_default() { curl -sk -b "$2" "$1/printing" | grep -o '<option value="[^"]*" selected>HT_[^<]*' | sed 's/.*>//'; }
+halftone_default() {
+  curl -sk -b "$2" "$1/printing" | sed -n 's/.*<select name="halftone">\(.*\)/\1/p' | sed 's|</select>.*||' |
+    grep -o '<option value="[^"]*" selected>' | sed 's/<option value="//; s/".*//'
+}
 # The session token of a page's form, from a cookie jar's session.
 session_of() { grep -o 'name="session" value="[^"]*"' | head -1 | sed 's/.*value="//; s/"$//'; }
 
@@ -92,7 +95,7 @@ network_part() {
          --data-urlencode password=shop-admin-1)
   grep -q 'name="printer_name"' <<<"$page" || fail "logging in over HTTPS did not open the add-printer form"
   session=$(session_of <<<"$page")
-  [ "$(halftone_default "$secure/counter" "$jar")" = HT_NONE ] ||
+  [ "$(halftone_default "$secure/counter" "$jar")" = auto ] ||
     fail "defaults were changed from the network without login"
   curl -sk -o /dev/null -c "$jar" -b "$jar" "$secure/addprinter" --data-urlencode "session=$session" \
     --data-urlencode printer_name=bar --data-urlencode driver_name=lorvex_80mm \
