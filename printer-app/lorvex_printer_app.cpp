@@ -388,11 +388,15 @@ void AddVendorOptions(pappl_pr_driver_data_t* data, ipp_t** attrs) {
 
 // The printer's icon at the sizes of printer-icons: 48, 128 and 512
 // pixels, drawn once and kept for the life of the program.
-void SetIcons(pappl_pr_driver_data_t* data) {
+const std::vector<uint8_t>& Icon(int index) {
   static const std::vector<uint8_t> icons[3] = {PrinterIconPng(48), PrinterIconPng(128), PrinterIconPng(512)};
+  return icons[index];
+}
+
+void SetIcons(pappl_pr_driver_data_t* data) {
   for (int i = 0; i < 3; ++i) {
-    data->icons[i].data = icons[i].empty() ? nullptr : icons[i].data();
-    data->icons[i].datalen = icons[i].size();
+    data->icons[i].data = Icon(i).empty() ? nullptr : Icon(i).data();
+    data->icons[i].datalen = Icon(i).size();
   }
 }
 
@@ -553,6 +557,11 @@ pappl_system_t* System(int num_options, cups_option_t* options, void*) {
   if (listen == nullptr || strcmp(listen, "*") != 0) papplSystemSetHostName(system, listen ? listen : "localhost");
   // PAPPL 1.3.1 crashes on any page of a system without footer HTML.
   papplSystemSetFooterHTML(system, kFooter);
+  // Our icon on every page too, in the header and as the browser's.
+  if (!Icon(0).empty() && !Icon(1).empty()) {
+    papplSystemAddResourceData(system, "/navicon.png", "image/png", Icon(0).data(), Icon(0).size());
+    papplSystemAddResourceData(system, "/favicon.png", "image/png", Icon(1).data(), Icon(1).size());
+  }
   // Our options' labels, in the browser's language.
   for (const WebStrings& strings : ReceiptWebStrings()) {
     static std::vector<std::string> paths;

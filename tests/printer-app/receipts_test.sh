@@ -245,6 +245,7 @@ label zh-TW "半色調"; label zh-TW "每頁後裁紙"; label zh-TW "列印預�
 curl -s -o "$work/icon.png" "http://localhost:$port/r80/icon-md.png"
 [ "$(identify -format '%wx%h' "$work/icon.png" 2>/dev/null)" = 128x128 ] || fail "the printer icon is not ours at 128 x 128"
 cmp -s "$work/icon.png" <(curl -s "http://localhost:$port/r58/icon-md.png") || fail "the 58 mm printer has another icon"
+cmp -s "$work/icon.png" <(curl -s "http://localhost:$port/favicon.png") || fail "the pages' icon is not ours"
 if command -v chromium >/dev/null; then
   for lang in en zh-CN zh-TW; do
     for page in printing:/r80/printing printer:/r80; do
