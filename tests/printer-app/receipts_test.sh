@@ -85,7 +85,9 @@ cp "$work/receipt.pdf" "$shots/receipt.pdf"
 printf '%s\n' "LORVEX CAFE" "Table 4" "" "Espresso      2.50" "Espresso      2.50" "Croissant     2.80" "" \
   "TOTAL         7.80" "Thank you!" > "$work/receipt.txt"
 lines=$(wc -l < "$work/receipt.txt")
-convert -size 800x600 -seed 7 plasma:fractal -blur 0x2 -colorspace gray -quality 90 "$work/photo.jpg"
+# A continuous-tone "photo": light at the top, darker below, swirled.
+convert -size 800x600 gradient:white-gray25 \( -size 800x600 radial-gradient:white-gray40 \) \
+  -compose multiply -composite -swirl 300 -quality 90 "$work/photo.jpg"
 photo_tone=$(convert "$work/photo.jpg" -colorspace gray -format '%[fx:1-mean]' info:)
 
 # ended NAME QUEUE: waits until the app's job NAME on QUEUE has ended;
