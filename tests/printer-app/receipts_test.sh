@@ -208,6 +208,12 @@ run light r80 "$work/ramp.png" -o print-darkness=-60
 awk -v d="$(field dark burnt)" -v n="$(field ht-fs burnt)" -v l="$(field light burnt)" \
   'BEGIN {exit !(d >= n + 0.08 && l <= n - 0.08)}' ||
   fail "print-darkness: burnt $(field light burnt) at -60, $(field ht-fs burnt) at 0, $(field dark burnt) at 60"
+# A darkness set as the printer's default is answered and reaches jobs.
+"$app" modify -d r80 -o print-darkness-default=60 >/dev/null
+ipptool -tv -d requested=print-darkness-default "ipp://localhost:$port/ipp/print/r80" "$here/get-attribute.test" |
+  grep -q 'print-darkness-default (integer) = 60' || fail "print-darkness-default is not answered"
+run default-dark r80 "$work/ramp.png";                                  same default-dark dark
+"$app" modify -d r80 -o print-darkness-default=0 >/dev/null
 # finishings: none does not cut, trim cuts, and without it the default cuts.
 uri="ipp://localhost:$port/ipp/print/r80"
 finishings() {  # finishings NAME ENUM CUT
