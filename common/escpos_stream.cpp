@@ -32,6 +32,18 @@ size_t ReadDeviceCommand(const uint8_t* data, size_t size, size_t at, DeviceComm
 
 }  // namespace
 
+bool ReadStreamFile(const char* path, std::vector<uint8_t>* bytes) {
+  FILE* in = std::fopen(path, "rb");
+  if (!in) return false;
+  bytes->clear();
+  uint8_t chunk[65536];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0) bytes->insert(bytes->end(), chunk, chunk + n);
+  const bool ok = !std::ferror(in);
+  std::fclose(in);
+  return ok;
+}
+
 DecodedStream DecodeStream(const uint8_t* data, size_t size, const StreamModel& model) {
   DecodedStream out;
   auto fail = [&](size_t at, std::string why) { return Refuse(out, at, std::move(why)); };

@@ -52,6 +52,10 @@ struct StreamModel {
   bool jobCommands = false;
 };
 
+// Reads a stream file whole into `bytes`; false when it cannot be opened or
+// read.
+bool ReadStreamFile(const char* path, std::vector<uint8_t>* bytes);
+
 // Reads the whole stream; stops at the first thing out of place.
 DecodedStream DecodeStream(const uint8_t* data, size_t size, const StreamModel& model = {});
 

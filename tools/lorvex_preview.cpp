@@ -36,16 +36,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   argv += first - 1;
-  FILE* in = std::fopen(argv[1], "rb");
-  if (!in) {
+  std::vector<uint8_t> stream;
+  if (!ReadStreamFile(argv[1], &stream)) {
     std::fprintf(stderr, "lorvex-preview: cannot open '%s'\n", argv[1]);
     return 2;
   }
-  std::vector<uint8_t> stream;
-  uint8_t chunk[65536];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof(chunk), in)) > 0) stream.insert(stream.end(), chunk, chunk + n);
-  std::fclose(in);
 
   const DecodedStream decoded = DecodeStream(stream.data(), stream.size(), model);
   if (!decoded.ok) {

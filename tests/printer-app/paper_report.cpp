@@ -50,16 +50,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: paper-report STREAM.bin [--ramp]\n");
     return 2;
   }
-  FILE* in = std::fopen(argv[1], "rb");
-  if (!in) {
+  std::vector<uint8_t> bytes;
+  if (!ReadStreamFile(argv[1], &bytes)) {
     std::fprintf(stderr, "paper-report: cannot open %s\n", argv[1]);
     return 2;
   }
-  std::vector<uint8_t> bytes;
-  uint8_t chunk[65536];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-  std::fclose(in);
   StreamModel model;
   model.jobCommands = true;
   const DecodedStream decoded = DecodeStream(bytes.data(), bytes.size(), model);
