@@ -14,11 +14,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 wine_prefix_start "$arch"
 cd "$WINEPREFIX" || exit 1
 
-
 # The package as the main job lays it out, without the generic files.
-pkg="$drive_c/package"
-(unset LORVEX_UNIDRV_DIR; "$root/scripts/package.sh" "$pkg") > package.log || { cat package.log >&2; exit 1; }
-grep -q "the installer takes Windows' own Unidrv files" package.log || fail "the package message: $(cat package.log)"
+package_as_built "$root"
 want=$'Installer.exe\nLORVEX.INI\nLORVEXC.GPD\nLORVEXC.INI\nMARLITC.GPD\nMARLITC.INI\namd64/LORVEX.DLL\namd64/LORVEXRES.DLL\ni386/LORVEX.DLL\ni386/LORVEXRES.DLL'
 got=$(cd "$pkg" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 [ "$got" = "$want" ] || fail "package layout: $got"

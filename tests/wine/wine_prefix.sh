@@ -89,3 +89,12 @@ raw_lands() {
   for i in $(seq 1 100); do [ -s "$3" ] && [ "$(stat -c %s "$3")" -ge "$(stat -c %s "$2")" ] && break; sleep 0.1; done
   cmp -s "$2" "$3" || fail "the bytes printed on $1 differ from those sent ($(stat -c %s "$3" 2>/dev/null || echo none) of $(stat -c %s "$2"))"
 }
+
+# package_as_built ROOT: lays the driver package out in C:\package as the
+# main job does, without Unidrv's generic files, and sets $pkg to it. Run
+# from the prefix's folder (package.log is left there).
+package_as_built() {
+  pkg="$drive_c/package"
+  (unset LORVEX_UNIDRV_DIR; "$1/scripts/package.sh" "$pkg") > package.log || { cat package.log >&2; exit 1; }
+  grep -q "the installer takes Windows' own Unidrv files" package.log || fail "the package message: $(cat package.log)"
+}
