@@ -262,7 +262,7 @@ run afterwards "$sample"; same_as_print afterwards "$sample"
 shot() {
   timeout 60 chromium --headless=new --no-sandbox --disable-gpu --disable-quic --no-first-run \
     --disable-background-networking --disable-component-update --disable-sync \
-    --user-data-dir="$work/chromium" --window-size=1024,1100 --screenshot="$shots/$1.png" \
+    --user-data-dir="$work/chromium" --virtual-time-budget=3000 --window-size=1024,1100 --screenshot="$shots/$1.png" \
     "http://localhost:$port$2" >/dev/null 2>&1 || fail "no screenshot of $2"
   [ -s "$shots/$1.png" ] || fail "empty screenshot of $2"
 }

@@ -259,7 +259,7 @@ if command -v chromium >/dev/null; then
     for page in printing:/r80/printing printer:/r80; do
       timeout 60 chromium --headless=new --no-sandbox --disable-gpu --no-first-run --disable-background-networking \
         --disable-component-update --disable-sync --user-data-dir="$work/chromium-$lang" --lang="$lang" \
-        --accept-lang="$lang" --window-size=1024,1200 --screenshot="$shots/${page%%:*}-$lang.png" \
+        --accept-lang="$lang" --virtual-time-budget=3000 --window-size=1024,1200 --screenshot="$shots/${page%%:*}-$lang.png" \
         "http://localhost:$port${page#*:}" >/dev/null 2>&1
       [ -s "$shots/${page%%:*}-$lang.png" ] || fail "no screenshot of ${page#*:} in $lang"
     done
