@@ -1,5 +1,5 @@
 // The printer application's whole job beside the band pipeline alone, in one
-// run: a 576 x 2400 receipt page line by line through receipt::Printer
+// run: a 576 x 2400 receipt page line by line through receipt::PageEncoder
 // (collecting, halftoning, records, cut) against the same rows handed to
 // RenderBand as ten 240-row bands; and with the application's defaults
 // (the paper fitted to the content, a darkness curve).
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "band_pipeline.h"
-#include "receipt_printer.h"
+#include "page_encoder.h"
 #include "test_page.h"
 
 namespace {
@@ -56,11 +56,11 @@ void BM_WholeJob(benchmark::State& state, const char* halftone, bool rotate, boo
   o.darkness = darkness;
   for (auto _ : state) {
     Discard sink;
-    receipt::Printer printer(o, sink);
-    printer.StartPage(kWidth, 0);
-    for (unsigned y = 0; y < kHeight; ++y) printer.WriteLine(&page[size_t{y} * kWidth]);
-    printer.EndPage();
-    printer.EndJob();
+    receipt::PageEncoder encoder(o, sink);
+    encoder.StartPage(kWidth, 0);
+    for (unsigned y = 0; y < kHeight; ++y) encoder.WriteLine(&page[size_t{y} * kWidth]);
+    encoder.EndPage();
+    encoder.EndJob();
     benchmark::DoNotOptimize(sink.bytes);
   }
   Rate(state);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "escpos_stream.h"
-#include "receipt_printer.h"
+#include "page_encoder.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   o.sliceFeed = (data[2] & 0x80) == 0;
   o.bandHeight = 24u * (1 + (data[3] & 0x0F) % 12);
   o.fitPaperToContent = data[3] & 0x10;
-  o.lineDots = (data[3] & 0x20) ? receipt::kNarrowLineDots : receipt::kLineDots;
+  o.lineDots = (data[3] & 0x20) ? kNarrowLineDots : kLineDots;
   o.darkness = (data[3] & 0x40) ? static_cast<int8_t>(data[1]) * 2 : 0;
   const unsigned width = 1 + (data[4] | (data[5] << 8)) % 1200;
   const unsigned left = data[6] % (width + 2);  // sometimes past the line
@@ -45,22 +45,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size -= 8;
 
   Collect sink;
-  receipt::Printer printer(o, sink);
+  receipt::PageEncoder encoder(o, sink);
   std::vector<uint8_t> line(width);
   size_t at = 0;
   bool ok = true;
   for (unsigned p = 0; p < pages && ok; ++p) {
-    ok = printer.StartPage(width, left);
+    ok = encoder.StartPage(width, left);
     // Lines from the input, repeated, up to 600 a page.
     const unsigned lines = size == 0 ? 0 : static_cast<unsigned>(size % 600);
     for (unsigned y = 0; y < lines && ok; ++y) {
       for (unsigned x = 0; x < width; ++x) line[x] = data[(at++) % size];
-      ok = printer.WriteLine(line.data());
+      ok = encoder.WriteLine(line.data());
     }
-    ok = ok && printer.EndPage();
+    ok = ok && encoder.EndPage();
   }
-  ok = ok && printer.EndJob();
-  if (!ok && printer.Error().empty()) abort();
+  ok = ok && encoder.EndJob();
+  if (!ok && encoder.Error().empty()) abort();
   StreamModel model;
   model.jobCommands = true;
   model.rasterAdvances = !o.sliceFeed;

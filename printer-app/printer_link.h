@@ -1,4 +1,5 @@
-// printer_link.h: the printer's device as a job and the status poll use it.
+// printer_link.h: a job's bytes and the printer's answers, over the
+// printer's device, apart from PAPPL.
 //
 // Receipt printers on a socket or USB answer status requests; those on a
 // write-only device (a file: device, or a printer that never answers) do
@@ -8,21 +9,18 @@
 //   its cover open or offline, the job waits and the printer shows why;
 // - after a job's last byte, GS r asks for an answer that the printer gives
 //   only once it has taken in everything before it: only then is the job
-//   done;
-// - while idle, the status is asked every few seconds.
-// A job whose bytes could not all be written ends with how many went out;
-// PAPPL closes the device after it, and the next job opens it afresh.
+//   done.
+// A job whose bytes could not all be written ends with how many went out.
 #ifndef LORVEX_PRINTER_APP_PRINTER_LINK_H
 #define LORVEX_PRINTER_APP_PRINTER_LINK_H
 
-#include <pappl/pappl.h>
-
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "page_encoder.h"
 #include "printer_status.h"
-#include "receipt_printer.h"
 
 namespace receipt {
 
@@ -30,11 +28,56 @@ namespace receipt {
 // confirm it (more while it waits for paper or a closed cover).
 constexpr int kConfirmSeconds = 120;
 
+// The printer's device: PAPPL's, or a script in the tests.
+class PrinterPort {
+ public:
+  virtual ~PrinterPort() = default;
+  // Bytes taken, or -1 when the device refused them.
+  virtual long Write(const uint8_t* data, size_t size) = 0;
+  // Bytes that came within the device's read timeout (0 or less: none).
+  virtual long Read(uint8_t* buffer, size_t size) = 0;
+  virtual void Flush() = 0;
+};
+
+// Time, as the link waits: the steady clock, or one the tests move.
+class LinkClock {
+ public:
+  using TimePoint = std::chrono::steady_clock::time_point;
+  virtual ~LinkClock() = default;
+  virtual TimePoint Now() = 0;
+  virtual void Sleep(std::chrono::milliseconds duration) = 0;
+};
+LinkClock& SteadyClock();
+
+// Whether a printer's device answers status requests.
+enum class Answering { kUnknown, kYes, kNo };
+
+// What the link tells and asks of the job and its printer.
+class LinkJob {
+ public:
+  virtual ~LinkJob() = default;
+  virtual bool Canceled() = 0;
+  virtual void SetMessage(const std::string& message) = 0;
+  virtual void ShowStatus(const PrinterStatus& status) = 0;
+  // The device may be asked: a kind that answers, not known to be silent.
+  virtual bool MayAsk() = 0;
+  virtual Answering Known() = 0;
+  virtual void Remember(Answering answering) = 0;
+};
+
+// Asks the real-time status on `port`; false when the answers did not come.
+bool AskStatus(PrinterPort& port, PrinterStatus* status);
+
+// Asks and remembers the answer: a printer that answered is asked again; one
+// that never has is not (one that answered before and is silent now stays
+// askable: it may only be busy or gone for a moment).
+bool AskAndRemember(PrinterPort& port, LinkJob& job, PrinterStatus* status);
+
 // The device of the job being printed, and nothing else: every byte of the
 // job goes through here.
 class JobLink : public ByteSink {
  public:
-  JobLink(pappl_job_t* job, pappl_device_t* device);
+  JobLink(PrinterPort& port, LinkJob& job, LinkClock& clock = SteadyClock());
 
   // Before the first byte: waits while the printer cannot print. False when
   // the job was cancelled meanwhile.
@@ -50,21 +93,14 @@ class JobLink : public ByteSink {
   bool Broken() const { return broken_; }
 
  private:
-  bool Answers() const;
+  bool Send(const uint8_t* data, size_t size);
 
-  pappl_job_t* job_;
-  pappl_printer_t* printer_;
-  pappl_device_t* device_;
+  PrinterPort& port_;
+  LinkJob& job_;
+  LinkClock& clock_;
   size_t sent_ = 0;
   bool broken_ = false;
 };
-
-// Asks an idle printer's status and shows it: PAPPL's status callback, and
-// the poll every few seconds. True when it could be asked.
-bool PollStatus(pappl_printer_t* printer);
-
-// Shows `status` on the printer: its state reasons and message.
-void ShowStatus(pappl_printer_t* printer, const PrinterStatus& status);
 
 }  // namespace receipt
 

@@ -16,13 +16,15 @@
 #include <cstdint>
 #include <string>
 
+#include "escpos.h"
+
 namespace receipt {
 
-// DLE EOT 1, DLE EOT 2, DLE EOT 4: printer, offline cause, paper roll.
-constexpr uint8_t kStatusRequest[] = {0x10, 0x04, 0x01, 0x10, 0x04, 0x02, 0x10, 0x04, 0x04};
-constexpr size_t kStatusAnswers = 3;
-// GS r 1: paper sensor status, answered after everything before it.
-constexpr uint8_t kDoneRequest[] = {0x1D, 0x72, 0x01};
+// DLE EOT 1, DLE EOT 2, DLE EOT 4: printer, offline cause, paper roll; and
+// GS r 1, answered after everything before it.
+using escpos::kDoneRequest;
+using escpos::kStatusAnswers;
+using escpos::kStatusRequest;
 
 struct PrinterStatus {
   bool offline = false;       // DLE EOT 1 bit 3

@@ -1,70 +1,117 @@
-// receipt_options.cpp: the job options' table and parsing.
+// receipt_options.cpp: the option rows, their parsing and the job rules.
 #include "receipt_options.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
-std::vector<std::string> OffsetValues() {
-  std::vector<std::string> v{"none"};
-  for (const char* d : {"P", "M"})
-    for (int mm = 1; mm <= 8; ++mm) v.push_back(d + std::to_string(mm * 10));
+using receipt::Cut;
+using receipt::Options;
+
+// The halftone options by their driver names, each with its label.
+std::vector<OptionValue> HalftoneValues() {
+  std::vector<OptionValue> v{{"auto", {"Automatic (by content and quality)", "自动（按内容和质量）", "自動（依內容和品質）"}}};
+  const Label labels[kHalftoneOptions] = {
+      {"None (black and white, for text)", "无（黑白，适合文字）", "無（黑白，適合文字）"},
+      {"Ordered dither", "有序抖动", "有序抖動"},
+      {"Burkes", "Burkes", "Burkes"},
+      {"Stucki", "Stucki", "Stucki"},
+      {"Floyd–Steinberg", "Floyd–Steinberg", "Floyd–Steinberg"},
+      {"Jarvis–Judice–Ninke", "Jarvis–Judice–Ninke", "Jarvis–Judice–Ninke"},
+      {"Sierra", "Sierra", "Sierra"},
+      {"Stevenson–Arce", "Stevenson–Arce", "Stevenson–Arce"},
+  };
+  for (int i = 0; i < kHalftoneOptions; ++i) v.push_back({HalftoneOptionName(i), labels[i]});
   return v;
 }
 
-std::vector<std::string> HalftoneValues() {
-  std::vector<std::string> v{"auto"};
-  for (int i = 0; i < kHalftoneOptions; ++i) v.push_back(HalftoneOptionName(i));
+// none, then P10 ... P80 (1 to 8 mm right), M10 ... M80 (left).
+std::vector<OptionValue> OffsetValues() {
+  std::vector<OptionValue> v{{"none", {"None", "无", "無"}}};
+  for (const bool right : {true, false}) {
+    for (int mm = 1; mm <= 8; ++mm) {
+      const std::string n = std::to_string(mm);
+      v.push_back({(right ? "P" : "M") + std::to_string(mm * 10),
+                   {n + (right ? " mm right" : " mm left"), (right ? "向右 " : "向左 ") + n + " 毫米",
+                    (right ? "向右 " : "向左 ") + n + " 公釐"}});
+    }
+  }
   return v;
 }
 
 }  // namespace
 
-const std::vector<VendorOption>& ReceiptVendorOptions() {
-  static const std::vector<VendorOption> options = {
-      {"halftone", HalftoneValues()},
-      {"page-length", {"fit-content", "full-page"}},
-      {"horizontal-offset", OffsetValues()},
-      {"rotate-180", {"off", "on"}},
-      {"save-paper", {"none", "top", "bottom", "both"}},
-      {"cut", {"each-page", "end-of-job", "none"}},
-      {"cash-drawer", {"none", "pin-2", "pin-5"}},
-      {"slice-feed", {"feed-24", "none"}},
+const std::vector<ReceiptOption>& ReceiptOptions() {
+  static const std::vector<ReceiptOption> options = {
+      {"halftone", {"Halftone", "半色调", "半色調"}, HalftoneValues(), "auto",
+       [](const std::string& v, Options& o) { o.halftone = v; }},
+      {"page-length",
+       {"Paper length", "纸张长度", "紙張長度"},
+       {{"fit-content", {"As long as the receipt's content", "按小票内容的长度", "依收據內容的長度"}},
+        {"full-page", {"The whole page as sent", "按发送的整页长度", "依傳送的整頁長度"}}},
+       "fit-content",
+       [](const std::string& v, Options& o) { o.fitPaperToContent = v == "fit-content"; }},
+      {"horizontal-offset", {"Horizontal offset", "水平偏移", "水平位移"}, OffsetValues(), "none",
+       [](const std::string& v, Options& o) { o.offsetNumber = v == "none" ? 0 : ParseHorizontalOffset(v.c_str()); }},
+      {"rotate-180",
+       {"Upside down", "倒置打印", "上下顛倒列印"},
+       {{"off", {"Off", "关", "關"}}, {"on", {"On (turned 180°)", "开（旋转 180°）", "開（旋轉 180°）"}}},
+       "off",
+       [](const std::string& v, Options& o) { o.rotate180 = v == "on"; }},
+      {"save-paper",
+       {"Save paper in each band", "每段省纸", "每段省紙"},
+       {{"none", {"Off", "关", "關"}},
+        {"top", {"Leave out white rows at the top", "去掉顶部空白行", "略過頂端空白列"}},
+        {"bottom", {"Leave out white rows at the bottom", "去掉底部空白行", "略過底端空白列"}},
+        {"both", {"Leave out white rows at the top and bottom", "去掉顶部和底部空白行", "略過頂端和底端空白列"}}},
+       "none",
+       [](const std::string& v, Options& o) {
+         o.savePaper = v == "top" ? kSaveTop : v == "bottom" ? kSaveBottom : v == "both" ? kSaveTopAndBottom : kSaveNone;
+       }},
+      {"cut",
+       {"Cut", "切纸", "裁紙"},
+       {{"each-page", {"Cut after each page", "每页后切纸", "每頁後裁紙"}},
+        {"end-of-job", {"Cut at the end of the job", "作业结束时切纸", "工作結束時裁紙"}},
+        {"none", {"Do not cut", "不切纸", "不裁紙"}}},
+       "each-page",
+       [](const std::string& v, Options& o) {
+         o.cut = v == "none" ? Cut::kNone : v == "end-of-job" ? Cut::kEndOfJob : Cut::kEachPage;
+       }},
+      {"cash-drawer",
+       {"Cash drawer", "钱箱", "錢箱"},
+       {{"none", {"Do not open", "不打开", "不開啟"}},
+        {"pin-2", {"Open (drawer on pin 2)", "打开（钱箱接 2 号针）", "開啟（錢箱接 2 號針）"}},
+        {"pin-5", {"Open (drawer on pin 5)", "打开（钱箱接 5 号针）", "開啟（錢箱接 5 號針）"}}},
+       "none",
+       [](const std::string& v, Options& o) { o.drawerPin = v == "pin-2" ? 2 : v == "pin-5" ? 5 : 0; }},
+      {"slice-feed",
+       {"Feed after each raster slice", "每个光栅条后走纸", "每個點陣條後進紙"},
+       {{"feed-24", {"Feed the rows printed (most printers)", "按打印的行数走纸（大多数打印机）", "依列印的列數進紙（大多數印表機）"}},
+        {"none", {"None (the printer feeds by itself)", "无（打印机自行走纸）", "無（印表機自行進紙）"}}},
+       "feed-24",
+       [](const std::string& v, Options& o) { o.sliceFeed = v != "none"; }},
   };
   return options;
 }
 
+bool TakesValue(const ReceiptOption& option, const std::string& keyword) {
+  return std::any_of(option.values.begin(), option.values.end(),
+                     [&](const OptionValue& v) { return v.keyword == keyword; });
+}
+
 receipt::Options ParseReceiptOptions(const std::function<std::string(const char*)>& value) {
-  // The value if the option allows it, else its default.
-  auto pick = [&](const char* name) {
-    for (const VendorOption& o : ReceiptVendorOptions()) {
-      if (std::string(o.name) != name) continue;
-      const std::string v = value(name);
-      return std::find(o.values.begin(), o.values.end(), v) != o.values.end() ? v : o.values.front();
-    }
-    return std::string();
-  };
   receipt::Options o;
-  o.halftone = pick("halftone");
-  o.fitPaperToContent = pick("page-length") == "fit-content";
-  const std::string offset = pick("horizontal-offset");
-  o.offsetNumber = offset == "none" ? 0 : ParseHorizontalOffset(offset.c_str());
-  o.rotate180 = pick("rotate-180") == "on";
-  const std::string save = pick("save-paper");
-  o.savePaper = save == "top" ? kSaveTop : save == "bottom" ? kSaveBottom : save == "both" ? kSaveTopAndBottom : kSaveNone;
-  const std::string cut = pick("cut");
-  o.cut = cut == "none" ? receipt::Cut::kNone : cut == "end-of-job" ? receipt::Cut::kEndOfJob : receipt::Cut::kEachPage;
-  const std::string drawer = pick("cash-drawer");
-  o.drawerPin = drawer == "pin-2" ? 2 : drawer == "pin-5" ? 5 : 0;
-  o.sliceFeed = pick("slice-feed") != "none";
+  for (const ReceiptOption& option : ReceiptOptions()) {
+    const std::string v = value(option.name);
+    option.apply(TakesValue(option, v) ? v : option.defaultValue, o);
+  }
   return o;
 }
 
 std::string AutoHalftone(const std::string& content, int quality) {
-  if (content == "text") return "HT_NONE";
-  if (content == "photo" && quality >= 5) return "HT_Jarvis-Judice-Ninke";
-  return "HT_FloydSteinberg";
+  if (content == "text") return HalftoneOptionName(kHalftoneThreshold);
+  if (content == "photo" && quality >= 5) return HalftoneOptionName(kHalftoneJarvisJudiceNinke);
+  return HalftoneOptionName(kHalftoneFloydSteinberg);
 }
 
 int JobDarkness(int printDarkness, int printerDarkness) {
@@ -72,43 +119,21 @@ int JobDarkness(int printDarkness, int printerDarkness) {
   return static_cast<int>(std::clamp(sum, -100LL, 100LL));
 }
 
-unsigned PrintableLeft(unsigned width, unsigned bboxLeftPoints, unsigned dpi, unsigned lineDots) {
-  unsigned left = static_cast<unsigned>((static_cast<unsigned long long>(bboxLeftPoints) * dpi + 36) / 72);
-  if (left == 0 && width > lineDots) left = (width - lineDots) / 2;
-  return left < width ? left : 0;
-}
-
-unsigned long long PageMillimetres(unsigned long long height, unsigned rowsPerInch) {
-  return rowsPerInch ? (height * 254 + rowsPerInch * 10ULL - 1) / (rowsPerInch * 10ULL) : 0;
-}
-
-std::string RefusePageLength(unsigned height, unsigned rowsPerInch) {
-  if (rowsPerInch == 0 || static_cast<unsigned long long>(height) * 203 <= static_cast<unsigned long long>(kMaxPageRows) * rowsPerInch)
-    return "";
-  return "The page would print " + std::to_string(PageMillimetres(height, rowsPerInch)) +
-         " mm long; the longest paper this printer takes is " + std::to_string(kMaxRollMillimetres) + " mm.";
-}
-
-std::string RefuseImageSize(unsigned width, unsigned height, unsigned lineDots) {
-  const unsigned long long pixels = static_cast<unsigned long long>(width) * height;
-  if (width == 0 || height == 0) return "The image has no pixels.";
-  // Wider than the line, it is scaled down in proportion.
-  const unsigned long long rows =
-      width > lineDots ? (static_cast<unsigned long long>(height) * lineDots + width / 2) / width
-                                 : height;
-  if (rows > kMaxPageRows) return RefusePageLength(static_cast<unsigned>(rows), 203);
-  if (pixels > kMaxImagePixels)
-    return "The image has " + std::to_string(width) + " x " + std::to_string(height) + " pixels; at most " +
-           std::to_string(kMaxImagePixels / 1000000) + " million are printed.";
-  return "";
-}
-
-std::string ImageTypeOf(const unsigned char* head, size_t size) {
-  auto starts = [&](const char* magic, size_t n) { return size >= n && std::memcmp(head, magic, n) == 0; };
-  if (starts("\x89PNG\r\n\x1a\n", 8)) return "image/png";
-  if (starts("\xff\xd8\xff", 3)) return "image/jpeg";
-  if (starts("GIF87a", 6) || starts("GIF89a", 6)) return "image/gif";
-  if (starts("BM", 2)) return "image/bmp";
-  if (size >= 2 && head[0] == 'P' && head[1] >= '1' && head[1] <= '7') return "image/x-portable-anymap";
-  return "";
+receipt::Options ResolveJobOptions(const JobRequest& request) {
+  receipt::Options o = ParseReceiptOptions([&](const char* name) {
+    const std::string own = request.jobValue ? request.jobValue(name) : std::string();
+    return !own.empty() || !request.printerDefault ? own : request.printerDefault(name);
+  });
+  if (o.halftone == "auto") o.halftone = AutoHalftone(request.content, request.quality);
+  if (request.finishingsSent) {
+    if (!request.finishingsTrim)
+      o.cut = Cut::kNone;
+    else if (o.cut == Cut::kNone)
+      o.cut = Cut::kEachPage;
+  }
+  o.darkness = JobDarkness(request.printDarkness, request.printerDarkness);
+  o.lineDots = request.lineDots;
+  o.copies = request.copies > 0 ? static_cast<unsigned>(request.copies) : 1;
+  o.pagesPerCopy = request.pages > 0 ? static_cast<unsigned>(request.pages) : 0;
+  return o;
 }

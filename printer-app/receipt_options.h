@@ -1,6 +1,10 @@
-// receipt_options.h: the printer application's job options: their IPP
-// names, values and defaults, and how a job's values become the job core's
-// Options; and where the 576-dot line lies in a page line.
+// receipt_options.h: the printer application's job options, one row each:
+// the IPP name, the values with their labels in English, Simplified and
+// Traditional Chinese, the default, and how a value sets the job core's
+// Options. Parsing, the vendor attributes and the web labels all read the
+// rows. Beside them, the rules that turn a job's attributes into Options:
+// the job's own values over the printer's defaults, the halftone "auto"
+// picks, the finishings and the darkness.
 #ifndef LORVEX_PRINTER_APP_RECEIPT_OPTIONS_H
 #define LORVEX_PRINTER_APP_RECEIPT_OPTIONS_H
 
@@ -8,17 +12,38 @@
 #include <string>
 #include <vector>
 
-#include "receipt_printer.h"
+#include "page_encoder.h"
 
-// One vendor job attribute: its keyword values, the default first.
-struct VendorOption {
-  const char* name;
-  std::vector<std::string> values;
+// A label in the three languages of the web pages.
+struct Label {
+  std::string english, simplified, traditional;
+};
+
+struct OptionValue {
+  std::string keyword;
+  Label label;
+};
+
+struct ReceiptOption {
+  const char* name;  // the IPP attribute: "<name>", "<name>-default", "<name>-supported"
+  Label label;
+  std::vector<OptionValue> values;
+  std::string defaultValue;
+  // Sets the job core's options for `keyword`, one of `values`.
+  void (*apply)(const std::string& keyword, receipt::Options& options);
 };
 
 // halftone, page-length, horizontal-offset, rotate-180, save-paper, cut,
 // cash-drawer, slice-feed.
-const std::vector<VendorOption>& ReceiptVendorOptions();
+const std::vector<ReceiptOption>& ReceiptOptions();
+
+// True when `keyword` is one of the option's values.
+bool TakesValue(const ReceiptOption& option, const std::string& keyword);
+
+// The job core's options from the attribute values `value(name)` gives (an
+// empty or unknown value takes the option's default). A halftone of "auto"
+// is left for the caller to resolve with AutoHalftone.
+receipt::Options ParseReceiptOptions(const std::function<std::string(const char*)>& value);
 
 // The halftone "auto" picks for a job's print-content-optimize keyword and
 // print-quality (3 draft, 4 normal, 5 high): text is thresholded, so that
@@ -28,42 +53,38 @@ const std::vector<VendorOption>& ReceiptVendorOptions();
 // pixels as they are (text stays crisp) and prints grays as grays.
 std::string AutoHalftone(const std::string& content, int quality);
 
-// The job core's options from the attribute values `value(name)` gives (an
-// empty or unknown value takes the option's default). A halftone of "auto"
-// is left for the caller to resolve with AutoHalftone.
-receipt::Options ParseReceiptOptions(const std::function<std::string(const char*)>& value);
-
 // The darkness the job prints with, -100 to 100: the job's print-darkness
 // (-100 to 100) moved by the printer's own darkness setting (0 to 100, 50
 // neutral).
 int JobDarkness(int printDarkness, int printerDarkness);
 
-// The first dot of the printable line in a page line `width` dots wide whose
-// imaging box starts `bboxLeftPoints` points in, at `dpi`. A page without a
-// box (0) has the printer's line of `lineDots` dots centred in it.
-unsigned PrintableLeft(unsigned width, unsigned bboxLeftPoints, unsigned dpi, unsigned lineDots = receipt::kLineDots);
+// What a job says of itself and what its printer is set to, as the
+// application reads them from IPP.
+struct JobRequest {
+  // The job's own value of a vendor option, "" when it sent none.
+  std::function<std::string(const char*)> jobValue;
+  // The printer's "<name>-default" of a vendor option, "" when not set.
+  std::function<std::string(const char*)> printerDefault;
+  std::string content = "auto";  // print-content-optimize
+  int quality = 4;               // print-quality
+  bool finishingsSent = false;   // the job sent finishings or finishings-col
+  bool finishingsTrim = false;   // ... and they ask for trim
+  int printDarkness = 0;         // print-darkness, -100 to 100
+  int printerDarkness = 50;      // the printer's own, 0 to 100
+  unsigned lineDots = kLineDots;
+  int copies = 1;
+  int pages = 0;                 // pages a copy, 0 when not known
+};
 
-// What a document may be before any of it is decoded or sent. The longest
-// roll the printer advertises is 1000 mm; at 203 dpi that is 7992 dot rows.
-constexpr unsigned kMaxRollMillimetres = 1000;
-constexpr unsigned kMaxPageRows = kMaxRollMillimetres * 203 * 10 / 254;
-constexpr unsigned long long kMaxImagePixels = 50000000ULL;  // a 48 MP photo passes
-
-// How long a page `height` rows tall prints at `rowsPerInch`, in whole
-// millimetres rounded up (0 for 0 rows per inch).
-unsigned long long PageMillimetres(unsigned long long height, unsigned rowsPerInch);
-
-// Empty when an image of width x height pixels may be printed (wider than
-// the line of `lineDots`, it is scaled down to it); otherwise why not, one
-// sentence.
-std::string RefuseImageSize(unsigned width, unsigned height, unsigned lineDots = receipt::kLineDots);
-
-// Empty when a raster page height rows tall at rowsPerInch fits the longest
-// roll; otherwise why not.
-std::string RefusePageLength(unsigned height, unsigned rowsPerInch);
-
-// The MIME type of an image by its first bytes: image/png, image/jpeg,
-// image/gif, image/bmp, image/x-portable-anymap, or empty when unknown.
-std::string ImageTypeOf(const unsigned char* head, size_t size);
+// The job core's options for a job.
+//  - A vendor option takes the job's value, else the printer's default,
+//    else the option's own default: PAPPL 1.3.1 never hands a printer
+//    default of a vendor option to the driver, so it is read here.
+//  - A halftone of "auto" is picked by AutoHalftone.
+//  - finishings sent with the job: trim cuts (after each page, unless the
+//    cut option says at the end of the job), none does not cut. Without
+//    them the printer's finishings-default, trim, leaves the cut as it is.
+//  - At least one copy.
+receipt::Options ResolveJobOptions(const JobRequest& request);
 
 #endif  // LORVEX_PRINTER_APP_RECEIPT_OPTIONS_H

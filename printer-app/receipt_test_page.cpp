@@ -4,7 +4,7 @@
 #include <stb_image_write.h>
 
 #include "pixel_font.h"
-#include "receipt_printer.h"
+#include "page_encoder.h"
 
 namespace {
 

@@ -1,70 +1,24 @@
-// web_strings.cpp: the labels, one row a key with its three languages. The
-// Chinese rows also name PAPPL's own printing defaults, states and buttons,
-// which PAPPL 1.3.1 has no Chinese for (and which its English has already).
+// web_strings.cpp: the labels. Our options' come from their rows
+// (receipt_options.h); the table here holds the rest, one row a key with
+// its three languages: the darkness and the finishings, and in Chinese
+// PAPPL's own printing defaults, states and buttons, which PAPPL 1.3.1 has
+// no Chinese for (and which its English has already).
 #include "web_strings.h"
 
 #include <sstream>
 
+#include "receipt_options.h"
+
 namespace {
 
-struct Label {
+struct PageLabel {
   const char* key;
   const char* english;      // null: PAPPL's own English stands
   const char* simplified;
   const char* traditional;
 };
 
-const Label kLabels[] = {
-    {"halftone", "Halftone", "半色调", "半色調"},
-    {"halftone.auto", "Automatic (by content and quality)", "自动（按内容和质量）", "自動（依內容和品質）"},
-    {"halftone.HT_NONE", "None (black and white, for text)", "无（黑白，适合文字）", "無（黑白，適合文字）"},
-    {"halftone.HT_Ordered", "Ordered dither", "有序抖动", "有序抖動"},
-    {"halftone.HT_Burkes", "Burkes", "Burkes", "Burkes"},
-    {"halftone.HT_Stucki", "Stucki", "Stucki", "Stucki"},
-    {"halftone.HT_FloydSteinberg", "Floyd–Steinberg", "Floyd–Steinberg", "Floyd–Steinberg"},
-    {"halftone.HT_Jarvis-Judice-Ninke", "Jarvis–Judice–Ninke", "Jarvis–Judice–Ninke", "Jarvis–Judice–Ninke"},
-    {"halftone.HT_Sierra", "Sierra", "Sierra", "Sierra"},
-    {"halftone.HT_StevensonArce", "Stevenson–Arce", "Stevenson–Arce", "Stevenson–Arce"},
-    {"page-length", "Paper length", "纸张长度", "紙張長度"},
-    {"page-length.fit-content", "As long as the receipt's content", "按小票内容的长度", "依收據內容的長度"},
-    {"page-length.full-page", "The whole page as sent", "按发送的整页长度", "依傳送的整頁長度"},
-    {"horizontal-offset", "Horizontal offset", "水平偏移", "水平位移"},
-    {"horizontal-offset.none", "None", "无", "無"},
-    {"horizontal-offset.P10", "1 mm right", "向右 1 毫米", "向右 1 公釐"},
-    {"horizontal-offset.P20", "2 mm right", "向右 2 毫米", "向右 2 公釐"},
-    {"horizontal-offset.P30", "3 mm right", "向右 3 毫米", "向右 3 公釐"},
-    {"horizontal-offset.P40", "4 mm right", "向右 4 毫米", "向右 4 公釐"},
-    {"horizontal-offset.P50", "5 mm right", "向右 5 毫米", "向右 5 公釐"},
-    {"horizontal-offset.P60", "6 mm right", "向右 6 毫米", "向右 6 公釐"},
-    {"horizontal-offset.P70", "7 mm right", "向右 7 毫米", "向右 7 公釐"},
-    {"horizontal-offset.P80", "8 mm right", "向右 8 毫米", "向右 8 公釐"},
-    {"horizontal-offset.M10", "1 mm left", "向左 1 毫米", "向左 1 公釐"},
-    {"horizontal-offset.M20", "2 mm left", "向左 2 毫米", "向左 2 公釐"},
-    {"horizontal-offset.M30", "3 mm left", "向左 3 毫米", "向左 3 公釐"},
-    {"horizontal-offset.M40", "4 mm left", "向左 4 毫米", "向左 4 公釐"},
-    {"horizontal-offset.M50", "5 mm left", "向左 5 毫米", "向左 5 公釐"},
-    {"horizontal-offset.M60", "6 mm left", "向左 6 毫米", "向左 6 公釐"},
-    {"horizontal-offset.M70", "7 mm left", "向左 7 毫米", "向左 7 公釐"},
-    {"horizontal-offset.M80", "8 mm left", "向左 8 毫米", "向左 8 公釐"},
-    {"rotate-180", "Upside down", "倒置打印", "上下顛倒列印"},
-    {"rotate-180.off", "Off", "关", "關"},
-    {"rotate-180.on", "On (turned 180°)", "开（旋转 180°）", "開（旋轉 180°）"},
-    {"save-paper", "Save paper in each band", "每段省纸", "每段省紙"},
-    {"save-paper.none", "Off", "关", "關"},
-    {"save-paper.top", "Leave out white rows at the top", "去掉顶部空白行", "略過頂端空白列"},
-    {"save-paper.bottom", "Leave out white rows at the bottom", "去掉底部空白行", "略過底端空白列"},
-    {"save-paper.both", "Leave out white rows at the top and bottom", "去掉顶部和底部空白行", "略過頂端和底端空白列"},
-    {"cut", "Cut", "切纸", "裁紙"},
-    {"cut.each-page", "Cut after each page", "每页后切纸", "每頁後裁紙"},
-    {"cut.end-of-job", "Cut at the end of the job", "作业结束时切纸", "工作結束時裁紙"},
-    {"cut.none", "Do not cut", "不切纸", "不裁紙"},
-    {"cash-drawer", "Cash drawer", "钱箱", "錢箱"},
-    {"cash-drawer.none", "Do not open", "不打开", "不開啟"},
-    {"cash-drawer.pin-2", "Open (drawer on pin 2)", "打开（钱箱接 2 号针）", "開啟（錢箱接 2 號針）"},
-    {"cash-drawer.pin-5", "Open (drawer on pin 5)", "打开（钱箱接 5 号针）", "開啟（錢箱接 5 號針）"},
-    {"slice-feed", "Feed after each raster slice", "每个光栅条后走纸", "每個點陣條後進紙"},
-    {"slice-feed.feed-24", "Feed the rows printed (most printers)", "按打印的行数走纸（大多数打印机）", "依列印的列數進紙（大多數印表機）"},
-    {"slice-feed.none", "None (the printer feeds by itself)", "无（打印机自行走纸）", "無（印表機自行進紙）"},
+const PageLabel kLabels[] = {
     {"print-darkness", "Darkness", "浓度", "濃度"},
     {"finishings.3", "Do not cut", "不切纸", "不裁紙"},
     {"finishings.11", "Cut", "切纸", "裁紙"},
@@ -73,6 +27,7 @@ const Label kLabels[] = {
     {"print-color-mode", nullptr, "颜色模式", "色彩模式"},
     {"print-color-mode.auto", nullptr, "自动", "自動"},
     {"print-color-mode.monochrome", nullptr, "黑白", "黑白"},
+    {"B&W", nullptr, "黑白", "黑白"},
     {"print-content-optimize", nullptr, "内容优化", "內容最佳化"},
     {"print-content-optimize.auto", nullptr, "自动", "自動"},
     {"print-content-optimize.graphic", nullptr, "图形", "圖形"},
@@ -84,9 +39,9 @@ const Label kLabels[] = {
     {"print-quality.4", nullptr, "标准", "標準"},
     {"print-quality.5", nullptr, "高", "高"},
     {"print-quality.draft", nullptr, "草稿", "草稿"},
-    {"print-quality.normal", nullptr, "标准", "标准"},
+    {"print-quality.normal", nullptr, "标准", "標準"},
     {"print-quality.high", nullptr, "高", "高"},
-    {"media-type.continuous", nullptr, "连续纸", "连续纸"},
+    {"media-type.continuous", nullptr, "连续纸", "連續紙"},
     {"print-scaling", nullptr, "缩放", "縮放"},
     {"print-scaling.auto", nullptr, "自动", "自動"},
     {"print-scaling.auto-fit", nullptr, "自动适合", "自動符合"},
@@ -158,21 +113,28 @@ const Label kLabels[] = {
     {"Add Printer", nullptr, "添加打印机", "新增印表機"},
 };
 
-// The strings text of one column: "key" = "label"; a line. PAPPL 1.3.1 stops
-// reading a strings text at a comment, so there are none.
-std::string StringsText(const char* Label::*column) {
+// The strings text of one language: "key" = "label"; a line. PAPPL 1.3.1
+// stops reading a strings text at a comment, so there are none.
+std::string StringsText(const std::string Label::*language, const char* PageLabel::*column) {
   std::string text;
-  for (const Label& label : kLabels)
-    if (label.*column) text += std::string("\"") + label.key + "\" = \"" + label.*column + "\";\n";
+  auto line = [&](const std::string& key, const std::string& label) {
+    text += "\"" + key + "\" = \"" + label + "\";\n";
+  };
+  for (const ReceiptOption& option : ReceiptOptions()) {
+    line(option.name, option.label.*language);
+    for (const OptionValue& value : option.values) line(std::string(option.name) + "." + value.keyword, value.label.*language);
+  }
+  for (const PageLabel& label : kLabels)
+    if (label.*column) line(label.key, label.*column);
   return text;
 }
 
 }  // namespace
 
 const std::vector<WebStrings>& ReceiptWebStrings() {
-  static const std::string english = StringsText(&Label::english);
-  static const std::string simplified = StringsText(&Label::simplified);
-  static const std::string traditional = StringsText(&Label::traditional);
+  static const std::string english = StringsText(&Label::english, &PageLabel::english);
+  static const std::string simplified = StringsText(&Label::simplified, &PageLabel::simplified);
+  static const std::string traditional = StringsText(&Label::traditional, &PageLabel::traditional);
   static const std::vector<WebStrings> strings = {
       {"en", english.c_str()},           {"zh-CN", simplified.c_str()},    {"zh-SG", simplified.c_str()},
       {"zh-Hans", simplified.c_str()},   {"zh", simplified.c_str()},       {"zh-TW", traditional.c_str()},

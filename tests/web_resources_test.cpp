@@ -4,6 +4,8 @@
 
 #include <stb_image.h>
 
+#include <iconv.h>
+
 #include <map>
 #include <string>
 
@@ -21,10 +23,10 @@ TEST_P(WebLabels, EveryOptionAndValueHasALabel) {
   std::map<std::string, std::string> labels;
   std::string bad;
   ASSERT_TRUE(ParseWebStrings(GetParam().data, &labels, &bad)) << GetParam().language << ": " << bad;
-  for (const VendorOption& option : ReceiptVendorOptions()) {
+  for (const ReceiptOption& option : ReceiptOptions()) {
     EXPECT_TRUE(labels.count(option.name)) << GetParam().language << " " << option.name;
-    for (const std::string& value : option.values) {
-      const std::string key = std::string(option.name) + "." + value;
+    for (const OptionValue& value : option.values) {
+      const std::string key = std::string(option.name) + "." + value.keyword;
       EXPECT_TRUE(labels.count(key)) << GetParam().language << " " << key;
     }
   }
@@ -39,21 +41,61 @@ INSTANTIATE_TEST_SUITE_P(Languages, WebLabels, ::testing::ValuesIn(ReceiptWebStr
                            return name;
                          });
 
-TEST(WebLabels, TheChineseLabelsAreChinese) {
-  std::map<std::string, std::string> simplified, traditional;
+std::map<std::string, std::string> LabelsOf(const char* language) {
+  std::map<std::string, std::string> labels;
   std::string bad;
   for (const WebStrings& s : ReceiptWebStrings()) {
-    if (std::string(s.language) == "zh-CN") {
-      ASSERT_TRUE(ParseWebStrings(s.data, &simplified, &bad));
-    }
-    if (std::string(s.language) == "zh-TW") {
-      ASSERT_TRUE(ParseWebStrings(s.data, &traditional, &bad));
+    if (std::string(s.language) == language) {
+      EXPECT_TRUE(ParseWebStrings(s.data, &labels, &bad)) << bad;
     }
   }
-  EXPECT_EQ(simplified["cut.each-page"], "每页后切纸");
-  EXPECT_EQ(traditional["cut.each-page"], "每頁後裁紙");
-  EXPECT_EQ(simplified["halftone"], "半色调");
-  EXPECT_EQ(traditional["halftone"], "半色調");
+  return labels;
+}
+
+// The ideographs (U+4E00 to U+9FFF) of a UTF-8 text that Big5, the
+// Traditional Chinese character set, has no place for: Simplified-only
+// characters such as 标 or 连.
+std::string NotInBig5(const std::string& text) {
+  std::string missing;
+  iconv_t toBig5 = iconv_open("BIG5", "UTF-8");
+  EXPECT_NE(toBig5, reinterpret_cast<iconv_t>(-1));
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    const size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const std::string ch = text.substr(i, n);
+    i += n;
+    if (n != 3 || ch < "\xE4\xB8\x80" || ch > "\xE9\xBF\xBF") continue;
+    char in[4] = {}, out[8];
+    ch.copy(in, 3);
+    char* from = in;
+    char* to = out;
+    size_t inLeft = 3, outLeft = sizeof out;
+    iconv(toBig5, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(toBig5, &from, &inLeft, &to, &outLeft) == static_cast<size_t>(-1)) missing += ch;
+  }
+  iconv_close(toBig5);
+  return missing;
+}
+
+// Every Traditional label is written in Traditional characters, and where
+// its Simplified twin has characters of its own, the two differ.
+TEST(WebLabels, TraditionalLabelsHoldNoSimplifiedOnlyCharacters) {
+  const std::map<std::string, std::string> simplified = LabelsOf("zh-CN"), traditional = LabelsOf("zh-TW");
+  EXPECT_EQ(NotInBig5("标准连续纸"), "标连续纸") << "the check itself";
+  EXPECT_EQ(simplified.size(), traditional.size());
+  for (const auto& [key, label] : simplified) {
+    auto twin = traditional.find(key);
+    ASSERT_NE(twin, traditional.end()) << key;
+    EXPECT_EQ(NotInBig5(twin->second), "") << key << ": " << twin->second;
+    if (!NotInBig5(label).empty()) {
+      EXPECT_NE(twin->second, label) << key;
+    }
+  }
+  EXPECT_EQ(traditional.at("print-quality.normal"), "標準");
+  EXPECT_EQ(traditional.at("media-type.continuous"), "連續紙");
+  EXPECT_EQ(traditional.at("B&W"), "黑白");
+  EXPECT_EQ(simplified.at("cut.each-page"), "每页后切纸");
+  EXPECT_EQ(traditional.at("cut.each-page"), "每頁後裁紙");
 }
 
 TEST(WebLabels, MalformedLinesAreRefused) {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "escpos_stream.h"
+#include "paper_png.h"
 
 int main(int argc, char** argv) {
   StreamModel model;

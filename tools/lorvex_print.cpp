@@ -21,7 +21,7 @@
 #include <vector>
 
 
-#include "escpos_stream.h"
+#include "paper_png.h"
 #include "image_rows.h"
 #include "print_host.h"
 

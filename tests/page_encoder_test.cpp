@@ -7,8 +7,9 @@
 #include <cstring>
 
 #include "escpos_stream.h"
+#include "document_limits.h"
 #include "receipt_options.h"
-#include "receipt_printer.h"
+#include "page_encoder.h"
 #include "receipt_test_page.h"
 
 namespace {
@@ -48,21 +49,21 @@ std::vector<uint8_t> Page(unsigned width, unsigned height) {
 std::vector<uint8_t> Print(const receipt::Options& o, const std::vector<uint8_t>& page, unsigned width,
                            unsigned left, unsigned pages = 1) {
   Collect sink;
-  receipt::Printer printer(o, sink);
+  receipt::PageEncoder encoder(o, sink);
   const unsigned height = static_cast<unsigned>(page.size() / width);
   for (unsigned n = 0; n < pages; ++n) {
-    EXPECT_TRUE(printer.StartPage(width, left));
-    for (unsigned y = 0; y < height; ++y) EXPECT_TRUE(printer.WriteLine(&page[size_t{y} * width]));
-    EXPECT_TRUE(printer.EndPage());
+    EXPECT_TRUE(encoder.StartPage(width, left));
+    for (unsigned y = 0; y < height; ++y) EXPECT_TRUE(encoder.WriteLine(&page[size_t{y} * width]));
+    EXPECT_TRUE(encoder.EndPage());
   }
-  EXPECT_TRUE(printer.EndJob()) << printer.Error();
+  EXPECT_TRUE(encoder.EndJob()) << encoder.Error();
   return sink.bytes;
 }
 
 // The pipeline's bytes for rows [first, first + count) of a page window.
 std::vector<uint8_t> Reference(const std::vector<uint8_t>& page, unsigned width, unsigned left, unsigned first,
                                unsigned count, const receipt::Options& o, bool halfTurn = false) {
-  const unsigned w = std::min(receipt::kLineDots, width - left);
+  const unsigned w = std::min<unsigned>(kLineDots, width - left);
   std::vector<uint8_t> band(size_t{w} * count);
   for (unsigned y = 0; y < count; ++y) std::memcpy(&band[size_t{y} * w], &page[size_t{first + y} * width + left], w);
   BandJob job{};
@@ -165,7 +166,7 @@ TEST(SeamlessBands, BandHeightsGiveTheSamePaper) {
   }
 }
 
-TEST(ReceiptPrinter, UpsideDownSendsTheLastBandFirstEachTurned) {
+TEST(PageEncoder, UpsideDownSendsTheLastBandFirstEachTurned) {
   receipt::Options o;
   o.halftone = "HT_Burkes";
   o.rotate180 = true;
@@ -178,7 +179,7 @@ TEST(ReceiptPrinter, UpsideDownSendsTheLastBandFirstEachTurned) {
   EXPECT_EQ(Print(o, page, width, left), want);
 }
 
-TEST(ReceiptPrinter, WithoutTheSliceFeedRecordsEndAtTheirRows) {
+TEST(PageEncoder, WithoutTheSliceFeedRecordsEndAtTheirRows) {
   receipt::Options o;
   o.sliceFeed = false;
   o.cut = receipt::Cut::kNone;
@@ -196,7 +197,7 @@ TEST(ReceiptPrinter, WithoutTheSliceFeedRecordsEndAtTheirRows) {
   EXPECT_TRUE(std::all_of(paper.dots.begin(), paper.dots.end(), [](uint8_t v) { return v == 1; }));
 }
 
-TEST(ReceiptPrinter, CutsAndCopies) {
+TEST(PageEncoder, CutsAndCopies) {
   const std::vector<uint8_t> page(576 * 24, 0);
   auto cuts = [&](receipt::Cut cut, unsigned copies) {
     receipt::Options o;
@@ -214,7 +215,7 @@ TEST(ReceiptPrinter, CutsAndCopies) {
   EXPECT_EQ(cuts(receipt::Cut::kNone, 3), 0);
 }
 
-TEST(ReceiptPrinter, DrawerPulseEndsTheJob) {
+TEST(PageEncoder, DrawerPulseEndsTheJob) {
   const std::vector<uint8_t> page(576 * 24, 255);
   for (int pin : {2, 5}) {
     receipt::Options o;
@@ -226,94 +227,40 @@ TEST(ReceiptPrinter, DrawerPulseEndsTheJob) {
   }
 }
 
-TEST(ReceiptPrinter, ARefusingDeviceStopsTheJob) {
+TEST(PageEncoder, ARefusingDeviceStopsTheJob) {
   Collect sink;
   sink.failAfter = 1;
   receipt::Options o;
-  receipt::Printer printer(o, sink);
-  ASSERT_TRUE(printer.StartPage(576, 0));
+  receipt::PageEncoder encoder(o, sink);
+  ASSERT_TRUE(encoder.StartPage(576, 0));
   std::vector<uint8_t> line(576, 0);
   bool ok = true;
-  for (int y = 0; y < 480 && ok; ++y) ok = printer.WriteLine(line.data());
+  for (int y = 0; y < 480 && ok; ++y) ok = encoder.WriteLine(line.data());
   EXPECT_FALSE(ok);
-  EXPECT_FALSE(printer.EndPage());
-  EXPECT_FALSE(printer.EndJob());
-  EXPECT_EQ(printer.Error(), "the printer did not take the job's bytes");
+  EXPECT_FALSE(encoder.EndPage());
+  EXPECT_FALSE(encoder.EndJob());
+  EXPECT_EQ(encoder.Error(), "the printer did not take the job's bytes");
   EXPECT_EQ(sink.writes, 1u);
 }
 
-TEST(ReceiptPrinter, BadPagesAreRefused) {
+TEST(PageEncoder, BadPagesAreRefused) {
   Collect sink;
   receipt::Options o;
   {
-    receipt::Printer printer(o, sink);
-    EXPECT_FALSE(printer.StartPage(0, 0));
+    receipt::PageEncoder encoder(o, sink);
+    EXPECT_FALSE(encoder.StartPage(0, 0));
   }
   {
-    receipt::Printer printer(o, sink);
-    EXPECT_FALSE(printer.StartPage(100, 100));
+    receipt::PageEncoder encoder(o, sink);
+    EXPECT_FALSE(encoder.StartPage(100, 100));
   }
   {
-    receipt::Printer printer(o, sink);
+    receipt::PageEncoder encoder(o, sink);
     std::vector<uint8_t> line(576, 0);
-    EXPECT_FALSE(printer.WriteLine(line.data()));
-    EXPECT_EQ(printer.Error(), "a line outside a page");
+    EXPECT_FALSE(encoder.WriteLine(line.data()));
+    EXPECT_EQ(encoder.Error(), "a line outside a page");
   }
   EXPECT_TRUE(sink.bytes.empty());
-}
-
-// The 1000 mm roll at 203 dpi: 1000 / 25.4 * 203 = 7992.1 rows.
-TEST(DocumentLimits, ImagesAreMeasuredAsTheyWouldPrint) {
-  struct Case {
-    unsigned width, height;
-    const char* refusal;  // a piece of the message, or "" for printed
-  } cases[] = {
-      {576, 7992, ""},
-      {576, 7993, "would print 1001 mm long; the longest paper this printer takes is 1000 mm"},
-      {1152, 15984, ""},                       // scaled to 576 x 7992
-      {1152, 15988, "would print 1001 mm"},    // scaled to 576 x 7994
-      {300, 7992, ""},                         // narrower lines are not stretched
-      {8000, 6000, ""},                        // a 48 MP photo: 432 rows
-      {576, 1000000, "would print 125124 mm long"},
-      {10000, 10000, "10000 x 10000 pixels; at most 50 million"},
-      {20000, 20000, "at most 50 million"},
-      {0, 10, "no pixels"},
-  };
-  for (const Case& c : cases) {
-    const std::string why = RefuseImageSize(c.width, c.height);
-    if (*c.refusal == '\0')
-      EXPECT_EQ(why, "") << c.width << " x " << c.height;
-    else
-      EXPECT_NE(why.find(c.refusal), std::string::npos) << c.width << " x " << c.height << ": " << why;
-  }
-}
-
-TEST(DocumentLimits, RasterPagesFitTheLongestRoll) {
-  EXPECT_EQ(RefusePageLength(7992, 203), "");
-  EXPECT_EQ(RefusePageLength(11810, 300), "");  // 999.9 mm
-  EXPECT_NE(RefusePageLength(7993, 203).find("1001 mm"), std::string::npos);
-  EXPECT_NE(RefusePageLength(4000000000u, 203).find("longest paper"), std::string::npos);
-  EXPECT_EQ(PageMillimetres(2398, 203), 301u);  // an A4-long page: 300.05 mm
-}
-
-TEST(DocumentLimits, ImagesAreKnownByTheirFirstBytes) {
-  struct Case {
-    const char* head;
-    size_t size;
-    const char* type;
-  } cases[] = {
-      {"\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16, "image/png"},
-      {"\xff\xd8\xff\xe0\0\x10JFIF", 10, "image/jpeg"},
-      {"GIF89a\x10\x27\x10\x27", 10, "image/gif"},
-      {"GIF87a", 6, "image/gif"},
-      {"BM6\0\0\0", 6, "image/bmp"},
-      {"P5\n576 10\n255\n", 15, "image/x-portable-anymap"},
-      {"\x89PNG\r\n", 6, ""},  // cut short
-      {"not a picture", 13, ""},
-      {"", 0, ""},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(ImageTypeOf(reinterpret_cast<const unsigned char*>(c.head), c.size), c.type) << c.head;
 }
 
 class ReceiptTestPage : public ::testing::TestWithParam<unsigned> {};
@@ -340,7 +287,7 @@ TEST_P(ReceiptTestPage, HoldsA240DotSolidBlockAndWordsThatFitTheLine) {
   EXPECT_TRUE(std::any_of(page.begin(), page.begin() + 100 * width, [](uint8_t v) { return v == 0; }));
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, ReceiptTestPage, ::testing::Values(receipt::kLineDots, receipt::kNarrowLineDots));
+INSTANTIATE_TEST_SUITE_P(Lines, ReceiptTestPage, ::testing::Values(kLineDots, kNarrowLineDots));
 
 // A page of white with black bars across it: {first row, rows} each.
 std::vector<uint8_t> Bars(unsigned width, unsigned height, std::initializer_list<std::pair<unsigned, unsigned>> bars) {
@@ -481,53 +428,13 @@ TEST(Darkness, ADarkerJobBurnsMoreDots) {
   EXPECT_NEAR(burnt(-100), 0.29, 0.02);
 }
 
-TEST(JobSettings, DarknessAddsThePrintersOwnSetting) {
-  EXPECT_EQ(JobDarkness(0, 50), 0);
-  EXPECT_EQ(JobDarkness(40, 50), 40);
-  EXPECT_EQ(JobDarkness(0, 100), 100);
-  EXPECT_EQ(JobDarkness(-20, 40), -40);
-  EXPECT_EQ(JobDarkness(100, 100), 100);
-  EXPECT_EQ(JobDarkness(-100, 0), -100);
-}
-
-struct AutoCase {
-  const char* content;
-  int quality;
-  const char* halftone;
-};
-class AutoHalftoneTable : public ::testing::TestWithParam<AutoCase> {};
-
-TEST_P(AutoHalftoneTable, ContentAndQualityPickTheHalftone) {
-  EXPECT_EQ(AutoHalftone(GetParam().content, GetParam().quality), GetParam().halftone);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Clients, AutoHalftoneTable,
-    ::testing::Values(AutoCase{"text", 3, "HT_NONE"}, AutoCase{"text", 5, "HT_NONE"},
-                      AutoCase{"photo", 3, "HT_FloydSteinberg"}, AutoCase{"photo", 4, "HT_FloydSteinberg"},
-                      AutoCase{"photo", 5, "HT_Jarvis-Judice-Ninke"}, AutoCase{"graphic", 5, "HT_FloydSteinberg"},
-                      AutoCase{"text-and-graphic", 5, "HT_FloydSteinberg"}, AutoCase{"auto", 4, "HT_FloydSteinberg"},
-                      AutoCase{"", 0, "HT_FloydSteinberg"}));
-
-TEST(JobSettings, TheAppsDefaultsFitThePaperAndPickTheHalftone) {
-  const receipt::Options defaults = ParseReceiptOptions([](const char*) { return std::string(); });
-  EXPECT_EQ(defaults.halftone, "auto");
-  EXPECT_TRUE(defaults.fitPaperToContent);
-  EXPECT_EQ(defaults.cut, receipt::Cut::kEachPage);
-  const receipt::Options whole = ParseReceiptOptions([](const char* name) {
-    return std::string(name) == "page-length" ? "full-page" : std::string(name) == "halftone" ? "HT_Stucki" : "";
-  });
-  EXPECT_FALSE(whole.fitPaperToContent);
-  EXPECT_EQ(whole.halftone, "HT_Stucki");
-}
-
 class NarrowLine : public ::testing::TestWithParam<int32_t> {};
 
 // The 58 mm printer: 384 dots, each band the pipeline's own bytes with the
 // line set to 384, so that an offset lays the band onto 384 dots.
 TEST_P(NarrowLine, PagesPrintOnThe384DotLine) {
   receipt::Options o;
-  o.lineDots = receipt::kNarrowLineDots;
+  o.lineDots = kNarrowLineDots;
   o.halftone = "HT_FloydSteinberg";
   o.offsetNumber = GetParam();
   o.cut = receipt::Cut::kNone;
@@ -550,7 +457,7 @@ TEST_P(NarrowLine, PagesPrintOnThe384DotLine) {
   const std::vector<uint8_t> bytes = Print(o, page, width, left);
   EXPECT_EQ(bytes, want);
   EXPECT_EQ(PaperOf(bytes).width, 384u);
-  EXPECT_EQ(PrintableLeft(width, 0, 203, receipt::kNarrowLineDots), 39u);  // centred without a box
+  EXPECT_EQ(PrintableLeft(width, 0, 203, kNarrowLineDots), 39u);  // centred without a box
 }
 
 INSTANTIATE_TEST_SUITE_P(Offsets, NarrowLine, ::testing::Values(0, 12, -40));

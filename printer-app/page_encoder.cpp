@@ -1,5 +1,5 @@
-// receipt_printer.cpp: lines to bands to ESC/POS records.
-#include "receipt_printer.h"
+// page_encoder.cpp: lines to bands to ESC/POS records.
+#include "page_encoder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,25 +11,15 @@ namespace receipt {
 
 namespace {
 
-// Passes the pipeline's records on; without the slice feed, each raster
-// record loses its closing ESC J, for printers whose GS v 0 moves the
-// paper by itself.
-class RecordSink : public SpoolSink {
+// The pipeline's records, straight to the printer's device.
+class DeviceSpool : public SpoolSink {
  public:
-  RecordSink(ByteSink& out, bool sliceFeed) : out_(out), sliceFeed_(sliceFeed) {}
-  void Write(const BYTE* data, DWORD size) override {
-    if (!ok_) return;
-    size_t n = size;
-    const bool raster = size > escpos::kRasterHeaderSize + escpos::kFeedSize && data[0] == escpos::kGS &&
-                        data[1] == 'v';
-    if (raster && !sliceFeed_) n -= escpos::kFeedSize;
-    ok_ = out_.Write(data, n);
-  }
+  explicit DeviceSpool(ByteSink& out) : out_(out) {}
+  void Write(const BYTE* data, DWORD size) override { ok_ = ok_ && out_.Write(data, size); }
   bool ok() const { return ok_; }
 
  private:
   ByteSink& out_;
-  bool sliceFeed_;
   bool ok_ = true;
 };
 
@@ -49,35 +39,36 @@ std::vector<uint8_t> DrawerPulse(int pin) {
   return bytes;
 }
 
-Printer::Printer(const Options& options, ByteSink& sink) : options_(options), sink_(sink) {
+PageEncoder::PageEncoder(const Options& options, ByteSink& sink) : options_(options), sink_(sink) {
   options_.bandHeight = std::clamp(options_.bandHeight, 24u, 4096u);
   job_.settings.offsetNumber = options_.offsetNumber;
   job_.settings.halfTurn = options_.rotate180;
   job_.settings.savePaper = options_.savePaper;
-  job_.lineDots = static_cast<int32_t>(std::clamp(options_.lineDots, 8u, kLineDots));
+  job_.lineDots = std::clamp(static_cast<int32_t>(std::min(options_.lineDots, 1u << 16)), 8, kLineDots);
   options_.lineDots = static_cast<unsigned>(job_.lineDots);
   if (options_.darkness != 0) curve_ = DarknessCurve(options_.darkness);
   job_.halftone = options_.halftone.c_str();
   job_.landscape = false;
   job_.banding = false;  // copies are whole pages here, cut apart below
   job_.copies = 1;
+  job_.sliceFeed = options_.sliceFeed;
 }
 
-Printer::~Printer() = default;
+PageEncoder::~PageEncoder() = default;
 
-bool Printer::Fail(const std::string& why) {
+bool PageEncoder::Fail(const std::string& why) {
   if (!failed_) error_ = why;
   failed_ = true;
   return false;
 }
 
-bool Printer::Send(const uint8_t* data, size_t size) {
+bool PageEncoder::Send(const uint8_t* data, size_t size) {
   if (failed_) return false;
   if (!sink_.Write(data, size)) return Fail("the printer did not take the job's bytes");
   return true;
 }
 
-bool Printer::StartPage(unsigned lineWidth, unsigned left) {
+bool PageEncoder::StartPage(unsigned lineWidth, unsigned left) {
   if (failed_) return false;
   if (lineWidth == 0 || left >= lineWidth) return Fail("the page has no printable line");
   left_ = left;
@@ -91,7 +82,7 @@ bool Printer::StartPage(unsigned lineWidth, unsigned left) {
   return true;
 }
 
-bool Printer::WriteLine(const uint8_t* line) {
+bool PageEncoder::WriteLine(const uint8_t* line) {
   if (failed_) return false;
   if (!inPage_) return Fail("a line outside a page");
   uint8_t* row = &band_[size_t{rows_} * width_];
@@ -102,7 +93,7 @@ bool Printer::WriteLine(const uint8_t* line) {
   return true;
 }
 
-bool Printer::Feed(unsigned long long rows) {
+bool PageEncoder::Feed(unsigned long long rows) {
   uint8_t feed[escpos::kFeedSize];
   for (; rows > 0; rows -= std::min(rows, 255ULL)) {
     escpos::PutFeed(feed, static_cast<BYTE>(std::min(rows, 255ULL)));
@@ -114,8 +105,7 @@ bool Printer::Feed(unsigned long long rows) {
 // A white run inside the page at least a slice long becomes a feed; a
 // shorter one stays in the raster around it, so that lines of text go out
 // in whole slices.
-bool Printer::EmitContent(LxImage& work) {
-  RecordSink records(sink_, options_.sliceFeed);
+bool PageEncoder::EmitContent(LxImage& work) {
   const DWORD height = work.GetHeight();
   DWORD y = 0;
   while (y < height) {
@@ -139,23 +129,28 @@ bool Printer::EmitContent(LxImage& work) {
     if (!Feed(before)) return false;
     blankRows_ = 0;
     printedOnPage_ = printedInJob_ = true;
-    if (EmitBandRows(work, y, end - y, records) != BandOutcome::kSent) return Fail("a band could not be sent (out of memory)");
-    if (!records.ok()) return Fail("the printer did not take the job's bytes");
+    DeviceSpool spool(sink_);
+    const BandOutcome outcome = EmitBandRows(work, y, end - y, job_, spool);
+    if (!Sent(outcome, spool.ok())) return false;
     y = end;
   }
   return true;
 }
 
-bool Printer::Emit(LxImage& work) {
+bool PageEncoder::Emit(LxImage& work) {
   if (options_.fitPaperToContent) return EmitContent(work);
-  RecordSink records(sink_, options_.sliceFeed);
-  const BandOutcome out = EmitBand(work, job_, records);
-  if (out != BandOutcome::kSent) return Fail("a band could not be sent (out of memory)");
-  if (!records.ok()) return Fail("the printer did not take the job's bytes");
+  DeviceSpool spool(sink_);
+  const BandOutcome outcome = EmitBand(work, job_, spool);
+  return Sent(outcome, spool.ok());
+}
+
+bool PageEncoder::Sent(BandOutcome outcome, bool deviceTookAll) {
+  if (outcome != BandOutcome::kSent) return Fail("a band could not be sent (out of memory)");
+  if (!deviceTookAll) return Fail("the printer did not take the job's bytes");
   return true;
 }
 
-bool Printer::FlushBand() {
+bool PageEncoder::FlushBand() {
   if (rows_ == 0) return true;
   const BandInput input{band_.data(), width_, rows_, width_};
   auto work = std::make_unique<LxImage>(0);
@@ -170,7 +165,7 @@ bool Printer::FlushBand() {
   return Emit(*work);
 }
 
-bool Printer::EndPage() {
+bool PageEncoder::EndPage() {
   if (failed_) return false;
   if (!inPage_) return Fail("a page end outside a page");
   if (!FlushBand()) return false;
@@ -194,7 +189,7 @@ bool Printer::EndPage() {
   return true;
 }
 
-bool Printer::EndJob() {
+bool PageEncoder::EndJob() {
   if (failed_) return false;
   if (inPage_ && !EndPage()) return false;
   // With the paper fitted to the content, a job that printed nothing is not

@@ -1,4 +1,4 @@
-// receipt_printer.h: a print job's pages, line by line, to the ESC/POS bytes
+// page_encoder.h: a print job's pages, line by line, to the ESC/POS bytes
 // of the band pipeline, as the printer application hands them over.
 //
 // Each page arrives as lines of 8-bit gray (255 white), as wide as the page;
@@ -8,8 +8,8 @@
 // same PrepareBand/EmitBand as the Windows plug-in, its records written to the
 // device as they are made. Turned upside down, a page is held only as its
 // halftoned 1-bit bands and sent last band first when it ends.
-#ifndef LORVEX_PRINTER_APP_RECEIPT_PRINTER_H
-#define LORVEX_PRINTER_APP_RECEIPT_PRINTER_H
+#ifndef LORVEX_PRINTER_APP_PAGE_ENCODER_H
+#define LORVEX_PRINTER_APP_PAGE_ENCODER_H
 
 #include <cstddef>
 #include <cstdint>
@@ -18,20 +18,19 @@
 #include <vector>
 
 #include "band_pipeline.h"
+#include "paper.h"
 
 namespace receipt {
 
-constexpr unsigned kLineDots = 576;      // 80 mm paper at 203 dpi
-constexpr unsigned kNarrowLineDots = 384;  // 58 mm paper at 203 dpi
 // White rows kept above the first printed row and below the last one of a
-// page when its blank paper is left out: 3 mm at 203 dpi.
-constexpr unsigned kBlankMarginRows = 24;
+// page when its blank paper is left out: 3 mm, a slice.
+constexpr unsigned kBlankMarginRows = kSliceRows;
 
 enum class Cut { kNone, kEachPage, kEndOfJob };
 
 // A job's settings, with the driver's names and numbers.
 struct Options {
-  std::string halftone = "HT_NONE";  // one of the plug-in's eight names
+  std::string halftone = HalftoneOptionName(0);  // one of the driver's eight names
   int32_t offsetNumber = 0;          // "P12" -> 12, "M12" -> -12
   bool rotate180 = false;            // the whole page upside down
   int savePaper = kSaveNone;         // trims each band's white top/bottom
@@ -41,7 +40,7 @@ struct Options {
   unsigned bandHeight = 240;         // rows per band, 24 to 4096
   unsigned copies = 1;               // cut apart unless cut is kNone
   unsigned pagesPerCopy = 0;         // 0: unknown, copies are not cut apart
-  unsigned lineDots = kLineDots;     // dots on the printer's line
+  unsigned lineDots = kLineDots;     // dots on the printer's line, 8 to 576
   // The page takes the paper its print needs: white rows above the first
   // printed row and below the last are left out but for a margin, and white
   // runs inside it become paper feeds. A page with no dot uses no paper.
@@ -61,12 +60,14 @@ class ByteSink {
   virtual bool Write(const uint8_t* data, size_t size) = 0;
 };
 
-class Printer {
+// Encodes one job's pages for the printer, writing the bytes to `sink` as
+// they are made. Once a step has failed, every later one answers false.
+class PageEncoder {
  public:
-  Printer(const Options& options, ByteSink& sink);
-  Printer(const Printer&) = delete;
-  Printer& operator=(const Printer&) = delete;
-  ~Printer();
+  PageEncoder(const Options& options, ByteSink& sink);
+  PageEncoder(const PageEncoder&) = delete;
+  PageEncoder& operator=(const PageEncoder&) = delete;
+  ~PageEncoder();
 
   // A page of `lineWidth` dots per line; the printable box starts `left` dots
   // in. False (with Error()) for a width of 0 or a box outside the line.
@@ -90,6 +91,7 @@ class Printer {
   bool EmitContent(LxImage& work);
   bool Feed(unsigned long long rows);
   bool Send(const uint8_t* data, size_t size);
+  bool Sent(BandOutcome outcome, bool deviceTookAll);
 
   Options options_;
   ByteSink& sink_;
@@ -115,4 +117,4 @@ std::vector<uint8_t> DrawerPulse(int pin);
 
 }  // namespace receipt
 
-#endif  // LORVEX_PRINTER_APP_RECEIPT_PRINTER_H
+#endif  // LORVEX_PRINTER_APP_PAGE_ENCODER_H

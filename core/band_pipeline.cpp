@@ -158,13 +158,15 @@ const char* HalftoneOptionName(int index) {
   return index >= 0 && index < kHalftoneOptions ? kHalftoneTable[index].name : nullptr;
 }
 
+int HalftoneIndexOf(const char* name) {
+  for (int i = 0; name && i < kHalftoneOptions; ++i)
+    if (std::strcmp(name, kHalftoneTable[i].name) == 0) return i;
+  return -1;
+}
+
 Halftone HalftoneFor(const char* name) {
-  if (name) {
-    for (const auto& entry : kHalftoneTable) {
-      if (std::strcmp(name, entry.name) == 0) return entry.halftone;
-    }
-  }
-  return {true, 0};
+  const int index = HalftoneIndexOf(name);
+  return index >= 0 ? kHalftoneTable[index].halftone : Halftone{true, 0};
 }
 
 BandOutcome PrepareBand(const BandInput& band, const BandJob& job, LxImage& work) {
@@ -208,9 +210,10 @@ namespace {
 // write: one for full 24-row slices, one for a short last slice.
 class SliceWriter {
  public:
-  SliceWriter(LxImage& work, DWORD rows)
+  SliceWriter(LxImage& work, DWORD rows, bool feed)
       : work_(work),
         P_(work.GetEffWidth()),
+        feed_(feed),
         full_(rows >= kSliceRows ? RecordSize(kSliceRows) : 0),
         last_(rows % kSliceRows ? RecordSize(kSliceRows - 1) : 0),
         ok_((rows < kSliceRows || full_.data) && (rows % kSliceRows == 0 || last_.data)) {}
@@ -226,7 +229,9 @@ class SliceWriter {
   }
 
  private:
-  size_t RecordSize(DWORD rows) const { return escpos::kRasterHeaderSize + size_t{rows} * P_ + escpos::kFeedSize; }
+  size_t RecordSize(DWORD rows) const {
+    return escpos::kRasterHeaderSize + size_t{rows} * P_ + (feed_ ? escpos::kFeedSize : 0);
+  }
 
   void WriteSlice(BYTE* record, DWORD firstRow, DWORD rows, SpoolSink& sink) {
     const DWORD width = work_.GetWidth();
@@ -238,12 +243,13 @@ class SliceWriter {
     // The paper moves by the rows just printed, so that the next slice, of
     // this band or the next, prints right below them: a short last slice
     // followed by a full 24-row feed would leave a white gap in the page.
-    escpos::PutFeed(out, static_cast<BYTE>(rows));
+    if (feed_) escpos::PutFeed(out, static_cast<BYTE>(rows));
     sink.Write(record, static_cast<DWORD>(RecordSize(rows)));
   }
 
   LxImage& work_;
   DWORD P_;
+  bool feed_;
   LocalBuffer full_, last_;
   bool ok_;
 };
@@ -273,13 +279,13 @@ bool PreparedRowIsBlank(LxImage& work, DWORD row) {
   return true;
 }
 
-BandOutcome EmitBandRows(LxImage& work, DWORD first, DWORD count, SpoolSink& sink) {
+BandOutcome EmitBandRows(LxImage& work, DWORD first, DWORD count, const BandJob& job, SpoolSink& sink) {
   const BandOutcome prepared = CheckPrepared(work);
   if (prepared != BandOutcome::kSent) return prepared;
   const DWORD height = work.GetHeight();
   if (first >= height || count == 0) return BandOutcome::kSent;
   if (count > height - first) count = height - first;
-  SliceWriter writer(work, count);
+  SliceWriter writer(work, count, job.sliceFeed);
   if (!writer.ok()) return BandOutcome::kNoMemory;
   writer.Write(first, count, sink);
   return BandOutcome::kSent;
@@ -289,7 +295,7 @@ BandOutcome EmitBand(LxImage& work, const BandJob& job, SpoolSink& sink) {
   const BandOutcome prepared = CheckPrepared(work);
   if (prepared != BandOutcome::kSent) return prepared;
   const DWORD height = work.GetHeight();
-  SliceWriter writer(work, height);
+  SliceWriter writer(work, height, job.sliceFeed);
   if (!writer.ok()) return BandOutcome::kNoMemory;
 
   const int copies = job.banding && job.copies > 1 ? job.copies : 1;

@@ -4,15 +4,14 @@
 // settings and the copy count go in, spool writes come out. Nothing here
 // talks to the host; band_host.h unpacks the host's arguments and hands the
 // writes on.
-#ifndef LORVEX_PLUGIN_BAND_PIPELINE_H
-#define LORVEX_PLUGIN_BAND_PIPELINE_H
+#ifndef LORVEX_CORE_BAND_PIPELINE_H
+#define LORVEX_CORE_BAND_PIPELINE_H
 
 #include <cstdint>
 
 #include "lximage.h"
+#include "paper.h"
 
-// The 80 mm line: a shifted band is laid onto a white line this wide.
-constexpr int32_t kLineDots = 576;
 // Rows per raster record, and the feed that follows every record.
 constexpr uint32_t kSliceRows = 24;
 
@@ -45,8 +44,20 @@ struct Halftone {
 Halftone HalftoneFor(const char* name);
 // The eight option names, in the order the host's option list gives them;
 // null outside 0 to kHalftoneOptions - 1.
-constexpr int kHalftoneOptions = 8;
+enum HalftoneOption : int {
+  kHalftoneThreshold,
+  kHalftoneOrdered,
+  kHalftoneBurkes,
+  kHalftoneStucki,
+  kHalftoneFloydSteinberg,
+  kHalftoneJarvisJudiceNinke,
+  kHalftoneSierra,
+  kHalftoneStevensonArce,
+  kHalftoneOptions
+};
 const char* HalftoneOptionName(int index);
+// The place of an option name in that list, or -1 when it is none of them.
+int HalftoneIndexOf(const char* name);
 
 // The host's band: `height` rows of 8-bit gray (255 white), first row first,
 // `rowBytes` apart, each holding at least `width` pixels.
@@ -60,10 +71,14 @@ struct BandInput {
 struct BandJob {
   BandSettings settings;
   int32_t lineDots = kLineDots;  // the printer's line: an offset band is laid onto it
-  const char* halftone;  // option name, may be null
-  bool landscape;        // the public devmode asks for landscape
-  bool banding;          // the host renders the page in bands: copies and cuts
-  int copies;            // the process-wide copy count
+  const char* halftone = nullptr;  // option name, may be null
+  bool landscape = false;  // the public devmode asks for landscape
+  bool banding = false;    // the host renders the page in bands: copies and cuts
+  int copies = 1;          // the device context's copy count
+  // Each raster slice is followed by a feed of its own rows (ESC J), for
+  // printers whose GS v 0 does not move the paper: the driver's records.
+  // Off for printers whose raster command moves the paper by itself.
+  bool sliceFeed = true;
 };
 
 // Receives the spool writes of a band, in order.
@@ -86,9 +101,9 @@ BandOutcome PrepareBand(const BandInput& band, const BandJob& job, LxImage& work
 
 // Writes a prepared band: raster records of at most 24 rows, each followed by
 // a feed of its own rows (ESC J 24 for a full slice, ESC J r after a short
-// last slice of r rows), once per copy when banding, with a cut between
-// copies. All
-// record memory is had before the first write.
+// last slice of r rows) unless the job says otherwise, once per copy when
+// banding, with a cut between copies. All record memory is had before the
+// first write.
 BandOutcome EmitBand(LxImage& work, const BandJob& job, SpoolSink& sink);
 
 // True when row `row` of a prepared band, counted from the top, burns no
@@ -96,11 +111,12 @@ BandOutcome EmitBand(LxImage& work, const BandJob& job, SpoolSink& sink);
 bool PreparedRowIsBlank(LxImage& work, DWORD row);
 
 // Writes rows [first, first + count) of a prepared band, counted from the
-// top, as EmitBand writes a band: records of at most 24 rows, each followed
-// by a feed of its own rows. Nothing is written for rows outside the band.
-BandOutcome EmitBandRows(LxImage& work, DWORD first, DWORD count, SpoolSink& sink);
+// top, as EmitBand writes one copy of a band: records of at most 24 rows,
+// each with the job's slice feed. Nothing is written for rows outside the
+// band.
+BandOutcome EmitBandRows(LxImage& work, DWORD first, DWORD count, const BandJob& job, SpoolSink& sink);
 
 // PrepareBand, then EmitBand.
 BandOutcome RenderBand(const BandInput& band, const BandJob& job, SpoolSink& sink);
 
-#endif  // LORVEX_PLUGIN_BAND_PIPELINE_H
+#endif  // LORVEX_CORE_BAND_PIPELINE_H

@@ -4,12 +4,12 @@
 
 #include <cstdio>
 
-#include <stb_image_write.h>
+#include "escpos.h"
 
 namespace {
 
-constexpr uint8_t kGS = 0x1D;
-constexpr uint8_t kESC = 0x1B;
+using escpos::kESC;
+using escpos::kGS;
 constexpr uint32_t kMaxSliceRows = 24;
 
 std::string Hex(uint8_t b) {
@@ -83,7 +83,7 @@ DecodedStream DecodeStream(const uint8_t* data, size_t size, const StreamModel& 
     const uint8_t command = data[at + 1];
     if (command == 'V') {
       if (at + 4 > size) return fail(at, "stream ends inside GS V");
-      if (data[at + 2] != 66 || data[at + 3] != 0) {
+      if (data[at + 2] != escpos::kCutPartial || data[at + 3] != 0) {
         return fail(at + 2, "GS V with m=" + std::to_string(data[at + 2]) + " n=" +
                                 std::to_string(data[at + 3]) + ", expected m=66 n=0");
       }
@@ -170,9 +170,9 @@ size_t ReadDeviceCommand(const uint8_t* data, size_t size, size_t at, DeviceComm
       c->fullCut = (m == 0 || m == 48);
       return 3;
     }
-    if (m == 65 || m == 66) {
+    if (m == escpos::kCutFull || m == escpos::kCutPartial) {
       if (at + 4 > size) return fail(at, "stream ends inside GS V m n");
-      c->fullCut = m == 65;
+      c->fullCut = m == escpos::kCutFull;
       c->feedsFirst = true;
       c->feedExtra = data[at + 3];
       return 4;
@@ -236,32 +236,4 @@ Paper LayOut(const DecodedStream& stream, const StreamModel& model) {
     y += advance(item);
   }
   return paper;
-}
-
-bool WritePaperPng(const Paper& paper, const char* path) {
-  const uint32_t width = paper.width ? paper.width : 1;
-  const uint32_t height = paper.height ? paper.height : 1;
-  std::vector<uint8_t> rgb(size_t{width} * height * 3, 255);
-  for (uint32_t y = 0; y < paper.height; ++y) {
-    for (uint32_t x = 0; x < paper.width; ++x) {
-      if (paper.dots[size_t{y} * paper.width + x]) {
-        uint8_t* p = &rgb[(size_t{y} * width + x) * 3];
-        p[0] = p[1] = p[2] = 0;
-      }
-    }
-  }
-  for (uint32_t cut : paper.cuts) {
-    for (uint32_t dy = 0; dy < 2; ++dy) {
-      const uint32_t y = cut + dy < height ? cut + dy : height - 1;
-      for (uint32_t x = 0; x < width; ++x) {
-        if ((x / 8) % 2) continue;  // dashes of 8 dots
-        uint8_t* p = &rgb[(size_t{y} * width + x) * 3];
-        p[0] = 220;
-        p[1] = 0;
-        p[2] = 0;
-      }
-    }
-  }
-  return stbi_write_png(path, static_cast<int>(width), static_cast<int>(height), 3, rgb.data(),
-                        static_cast<int>(width * 3)) != 0;
 }

@@ -16,8 +16,8 @@
 // and the paper is as long as it has moved;
 // GS V 66 0 cuts at the current position (the printer's own feed to its
 // cutter is not drawn).
-#ifndef LORVEX_COMMON_ESCPOS_STREAM_H
-#define LORVEX_COMMON_ESCPOS_STREAM_H
+#ifndef LORVEX_CORE_ESCPOS_STREAM_H
+#define LORVEX_CORE_ESCPOS_STREAM_H
 
 #include <cstddef>
 #include <cstdint>
@@ -70,10 +70,6 @@ struct Paper {
 
 Paper LayOut(const DecodedStream& stream, const StreamModel& model = {});
 
-// Writes the paper as an RGB PNG: white paper, black dots, cuts as a dashed
-// red line across. False when the file cannot be written.
-bool WritePaperPng(const Paper& paper, const char* path);
-
 // The commands a printer description has the platform's driver send around
 // the plug-in's raster: ESC @ (initialise), GS V m (cut, m 0/48 full, 1/49
 // partial), GS V m n (m 65 full, 66 partial: feed to the cutter plus n, then
@@ -99,4 +95,4 @@ struct DecodedCommands {
 // Reads a sequence of those commands; stops at the first other byte.
 DecodedCommands DecodeDeviceCommands(const uint8_t* data, size_t size);
 
-#endif  // LORVEX_COMMON_ESCPOS_STREAM_H
+#endif  // LORVEX_CORE_ESCPOS_STREAM_H
