@@ -13,10 +13,6 @@ namespace {
 
 constexpr DWORD kRows = 128;
 
-const char* const kHalftones[] = {"HT_NONE",   "HT_Ordered",        "HT_Burkes",
-                                  "HT_Stucki", "HT_FloydSteinberg", "HT_Jarvis-Judice-Ninke",
-                                  "HT_Sierra", "HT_StevensonArce"};
-
 struct NullSink : SpoolSink {
   size_t bytes = 0;
   void Write(const BYTE*, DWORD size) override { bytes += size; }
@@ -49,7 +45,7 @@ BENCHMARK(BM_BandMemcpy);
 void BM_Band(benchmark::State& state) {
   const std::vector<BYTE> band = Band();
   BandJob job{};
-  job.halftone = kHalftones[state.range(0)];
+  job.halftone = HalftoneOptionName(static_cast<int>(state.range(0)));
   job.settings.offsetNumber = state.range(1) ? 12 : 0;
   job.settings.savePaper = state.range(2) ? kSaveTopAndBottom : kSaveNone;
   job.copies = 1;
@@ -61,6 +57,6 @@ void BM_Band(benchmark::State& state) {
   state.SetLabel(job.halftone);
   SetPixelsProcessed(state, kBandWidth, kRows);
 }
-BENCHMARK(BM_Band)->ArgsProduct({benchmark::CreateDenseRange(0, 7, 1), {0, 1}, {0, 1}});
+BENCHMARK(BM_Band)->ArgsProduct({benchmark::CreateDenseRange(0, kHalftoneOptions - 1, 1), {0, 1}, {0, 1}});
 
 }  // namespace

@@ -66,15 +66,15 @@ void BM_WholeJob(benchmark::State& state, const char* halftone, bool rotate, boo
   Rate(state);
 }
 
-BENCHMARK_CAPTURE(BM_PipelineAlone, threshold, "HT_NONE");
-BENCHMARK_CAPTURE(BM_WholeJob, threshold, "HT_NONE", false);
-BENCHMARK_CAPTURE(BM_WholeJob, threshold_upside_down, "HT_NONE", true);
-BENCHMARK_CAPTURE(BM_PipelineAlone, floyd_steinberg, "HT_FloydSteinberg");
-BENCHMARK_CAPTURE(BM_WholeJob, floyd_steinberg, "HT_FloydSteinberg", false);
-BENCHMARK_CAPTURE(BM_WholeJob, floyd_steinberg_upside_down, "HT_FloydSteinberg", true);
+BENCHMARK_CAPTURE(BM_PipelineAlone, threshold, HalftoneOptionName(kHalftoneThreshold));
+BENCHMARK_CAPTURE(BM_WholeJob, threshold, HalftoneOptionName(kHalftoneThreshold), false);
+BENCHMARK_CAPTURE(BM_WholeJob, threshold_upside_down, HalftoneOptionName(kHalftoneThreshold), true);
+BENCHMARK_CAPTURE(BM_PipelineAlone, floyd_steinberg, HalftoneOptionName(kHalftoneFloydSteinberg));
+BENCHMARK_CAPTURE(BM_WholeJob, floyd_steinberg, HalftoneOptionName(kHalftoneFloydSteinberg), false);
+BENCHMARK_CAPTURE(BM_WholeJob, floyd_steinberg_upside_down, HalftoneOptionName(kHalftoneFloydSteinberg), true);
 // The app's defaults: the paper fitted to the content, halftone auto (Floyd-
 // Steinberg), and with a darkness curve.
-BENCHMARK_CAPTURE(BM_WholeJob, floyd_steinberg_fit_content, "HT_FloydSteinberg", false, true);
-BENCHMARK_CAPTURE(BM_WholeJob, floyd_steinberg_fit_content_darker, "HT_FloydSteinberg", false, true, 40);
+BENCHMARK_CAPTURE(BM_WholeJob, floyd_steinberg_fit_content, HalftoneOptionName(kHalftoneFloydSteinberg), false, true);
+BENCHMARK_CAPTURE(BM_WholeJob, floyd_steinberg_fit_content_darker, HalftoneOptionName(kHalftoneFloydSteinberg), false, true, 40);
 
 }  // namespace

@@ -13,12 +13,14 @@ namespace {
 
 std::string Text(FuzzInput& in) {
   static const char* const kKnown[] = {"P12", "M12", "P0", "M720", "P99999999999", "TRANS_180",
-                                       "SavePaper_Top", "SavePaper_Bottom",
-                                       "SavePaper_TopAndBottom", "HT_NONE", "HT_Ordered",
-                                       "HT_Burkes", "HT_Stucki", "HT_FloydSteinberg",
-                                       "HT_Jarvis-Judice-Ninke", "HT_Sierra", "HT_StevensonArce"};
+                                       "SavePaper_Top", "SavePaper_Bottom", "SavePaper_TopAndBottom"};
+  constexpr int kTexts = static_cast<int>(sizeof(kKnown) / sizeof(kKnown[0]));
   const uint8_t pick = in.Byte();
-  if (pick < 200) return kKnown[pick % (sizeof(kKnown) / sizeof(kKnown[0]))];
+  if (pick < 200) {
+    // The settings' texts and the driver's halftone names.
+    const int n = pick % (kTexts + kHalftoneOptions);
+    return n < kTexts ? kKnown[n] : HalftoneOptionName(n - kTexts);
+  }
   std::string s;
   for (int n = in.Byte() % 16; n > 0; --n) s += static_cast<char>(in.Byte());
   return s.c_str();  // stops at an embedded NUL, as the host's text would

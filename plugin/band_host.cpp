@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "oem_plugin.h"
+
 std::atomic<int16_t> g_nCopies{1};
 
 namespace {
@@ -82,7 +84,9 @@ HRESULT ProcessBand(PDEVOBJ pdevobj, PBYTE pSrcBitmap, PBITMAPINFOHEADER pBitmap
   // Without a public devmode the band prints as portrait.
   job.landscape = pdevobj->pPublicDM && pdevobj->pPublicDM->dmOrientation == DMORIENT_LANDSCAPE;
   job.banding = pIPParams->bBanding != 0;
-  job.copies = g_nCopies.load();
+  // The device context's own copy count; a host that made none through
+  // EnablePDEV (our tools) has the process-wide one.
+  job.copies = pdevobj->pdevOEM ? static_cast<const COemPDEV*>(pdevobj->pdevOEM)->nCopies : g_nCopies.load();
 
   HostSpool spool(pdevobj);
   if (RenderBand(band, job, spool) != BandOutcome::kSent) return E_FAIL;

@@ -10,7 +10,8 @@
 #include "host_records.h"
 
 // The job's copy count, process-wide: the most recent EnablePDEV sets it (at
-// least 1) and every band reads it. Initially 1.
+// least 1). Initially 1. A band reads its device context's own count, and
+// this one only when the host made no device context through EnablePDEV.
 extern std::atomic<int16_t> g_nCopies;
 
 // The callback ID the printer description gives the band processing.

@@ -18,7 +18,6 @@ const char* const kImplementedMethods[] = {"CommandCallback", "FilterGraphics", 
                                            "OutputCharStr",   "SetBandSize",    "TextOutAsBitmap"};
 
 constexpr DWORD kDriverVersion = 0x00010000;
-constexpr ULONGLONG kBitmapHeaderOffset = 54;  // file header + info header of a BMP
 
 PFN_EngCreatePalette g_engCreatePaletteForTests = nullptr;
 
@@ -77,7 +76,8 @@ BOOL APIENTRY HookStartDoc(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
 BOOL APIENTRY HookEndDoc(SURFOBJ* pso, FLONG fl) {
   COemPDEV* pdev = PdevOf(pso);
   if (!pdev) return FALSE;
-  if (pdev->pScratch && pdev->cbScratch) LocalFree(pdev->pScratch);
+  // A buffer whose count says 0 is still memory: it is freed too.
+  if (pdev->pScratch) LocalFree(pdev->pScratch);
   pdev->pScratch = nullptr;
   pdev->cbScratch = 0;
   if (!pdev->pfnDrvEndDoc) return FALSE;
@@ -272,17 +272,21 @@ HRESULT STDMETHODCALLTYPE COemUni2::EnablePDEV(PDEVOBJ pdevobj, PWSTR, ULONG, HS
                                                DRVENABLEDATA* pded, PDEVOEM* pDevOem) {
   if (!pDevOem) return E_POINTER;
   *pDevOem = nullptr;
+  // The process-wide count follows the most recent device context, for
+  // whatever reads it; each device context keeps its own as well.
+  int16_t copies = g_nCopies.load();
   if (pdevobj && pdevobj->pPublicDM) {
-    const short copies = pdevobj->pPublicDM->dmCopies;
-    g_nCopies = static_cast<int16_t>(copies > 1 ? copies : 1);
+    const short asked = pdevobj->pPublicDM->dmCopies;
+    copies = static_cast<int16_t>(asked > 1 ? asked : 1);
+    g_nCopies = copies;
   }
 
   COemPDEV* pdev = new (std::nothrow) COemPDEV;
   if (!pdev) return E_OUTOFMEMORY;
+  pdev->nCopies = copies;
   if (pded && pded->pdrvfn) {
     for (ULONG i = 0; i < pded->c; ++i) pdev->Keep(pded->pdrvfn[i].iFunc, pded->pdrvfn[i].pfn);
   }
-  pdev->headerOffset = kBitmapHeaderOffset;
 
   if (pDevInfo) {
     if (pGdiInfo && pGdiInfo->cBitsPixel == 24) {

@@ -42,6 +42,9 @@ class COemPDEV {
   COemPDEV() = default;
   virtual ~COemPDEV();
 
+  // The host's own functions behind our hooks. Those of DrvEnableSurface
+  // and DrvQueryFont have no hook of ours; they are kept with the rest so
+  // that the device context holds every function of the hooked indices.
   PFN pfnDrvEnableSurface = nullptr;
   PFN pfnDrvStartBanding = nullptr;
   PFN pfnDrvNextBand = nullptr;
@@ -51,12 +54,15 @@ class COemPDEV {
   PFN pfnDrvEndDoc = nullptr;
   PFN pfnDrvTextOut = nullptr;
   PFN pfnDrvQueryFont = nullptr;
-  BYTE* pScratch = nullptr;  // released at the end of the document
+  // A buffer nothing fills today; the end of the document releases it.
+  BYTE* pScratch = nullptr;
   DWORD cbScratch = 0;
-  DWORD headerWords[16] = {};  // bitmap-header bookkeeping, read by nothing
+  // The palette the device context was enabled with, as DEVINFO has it.
   HPALETTE hpalDefault = nullptr;
-  ULONGLONG headerOffset = 0;  // 54 once enabled, read by nothing
-  DWORD reserved[4] = {};
+  // This device context's copy count: its own devmode's, at least 1. The
+  // band processing reads this one, so that jobs rendered at once in one
+  // spooler process keep their own counts.
+  int16_t nCopies = 1;
 
   // Keeps the host's function for one of the hooked indices; others are
   // passed over.

@@ -30,8 +30,7 @@ echo "packaged: dist/package/ and dist/lorvex-driver-$version.zip"
 # The sample receipt through every halftone option: the byte stream the
 # printer would get, and a picture of what it would print.
 mkdir -p out
-for halftone in HT_NONE HT_Ordered HT_Burkes HT_Stucki HT_FloydSteinberg \
-                HT_Jarvis-Judice-Ninke HT_Sierra HT_StevensonArce; do
+for halftone in $(dist/linux/lorvex-print --list-halftones); do
   dist/linux/lorvex-print --quiet --halftone "$halftone" \
     --output "out/receipt-$halftone.bin" --preview "out/receipt-$halftone.png" samples/receipt.png
 done

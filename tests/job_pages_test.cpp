@@ -101,52 +101,38 @@ TEST(JobPages, APageCutShortPrintsWhatCameThenEndsTheJob) {
   EXPECT_EQ(source.at, 2u) << "the third page is never opened";
 }
 
+// A page the encoder cannot take: it has no width.
+class NoWidth : public Pages {
+ public:
+  Next NextPage(PageShape* shape, std::string*) override { return *shape = {0, 1, 0}, Next::kPage; }
+};
+
 TEST(JobPages, RefusalsFailuresAndCancelsStopWithTheirMessage) {
-  {
-    Pages source({{30, 30}, {30, 30}});
-    source.refuseLast = true;
+  Pages refused({{30, 30}, {30, 30}}), failing({{30, 30}}), long_({{300, 300}});
+  refused.refuseLast = true;
+  failing.failRow = true;
+  NoWidth noWidth;
+  const struct {
+    const char* what;
+    Pages& source;
+    int cancelAfter;
+    const char* why;
+    int pagesDone;
+  } cases[] = {
+      {"a page refused", refused, -1, "refused", 1},
+      {"a row that cannot be read", failing, -1, "unreadable", 0},
+      {"cancelled: nothing of its own to say", long_, 10, "", 0},
+      {"the encoder's own words", noWidth, -1, "the page has no printable line", 0},
+  };
+  for (const auto& c : cases) {
     Collect sink;
     receipt::PageEncoder encoder(Plain(), sink);
     Job job;
+    job.cancelAfter = c.cancelAfter;
     std::string why;
-    EXPECT_FALSE(PrintPages(source, encoder, job, &why));
-    EXPECT_EQ(why, "refused");
-    EXPECT_EQ(job.pagesDone, 1);
-  }
-  {
-    Pages source({{30, 30}});
-    source.failRow = true;
-    Collect sink;
-    receipt::PageEncoder encoder(Plain(), sink);
-    Job job;
-    std::string why;
-    EXPECT_FALSE(PrintPages(source, encoder, job, &why));
-    EXPECT_EQ(why, "unreadable");
-    EXPECT_TRUE(sink.bytes.empty());
-  }
-  {
-    Pages source({{300, 300}});
-    Collect sink;
-    receipt::PageEncoder encoder(Plain(), sink);
-    Job job;
-    job.cancelAfter = 10;
-    std::string why;
-    EXPECT_FALSE(PrintPages(source, encoder, job, &why));
-    EXPECT_EQ(why, "") << "a cancel says nothing of its own";
-    EXPECT_EQ(job.pagesDone, 0);
-  }
-  {
-    // A page the encoder cannot take: the encoder's own words.
-    class Empty : public Pages {
-     public:
-      Next NextPage(PageShape* shape, std::string*) override { return *shape = {0, 1, 0}, Next::kPage; }
-    } source;
-    Collect sink;
-    receipt::PageEncoder encoder(Plain(), sink);
-    Job job;
-    std::string why;
-    EXPECT_FALSE(PrintPages(source, encoder, job, &why));
-    EXPECT_EQ(why, "the page has no printable line");
+    EXPECT_FALSE(PrintPages(c.source, encoder, job, &why)) << c.what;
+    EXPECT_EQ(why, c.why) << c.what;
+    EXPECT_EQ(job.pagesDone, c.pagesDone) << c.what;
   }
 }
 

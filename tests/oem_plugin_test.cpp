@@ -349,7 +349,7 @@ TEST_F(Plugin, EnablePDEVKeepsTheHostsFunctionsAndHooksPassThrough) {
   ASSERT_NE(pdevOem, nullptr);
   EXPECT_EQ(g_nCopies, 3);
   COemPDEV* pdev = static_cast<COemPDEV*>(pdevOem);
-  EXPECT_EQ(pdev->headerOffset, 54u);
+  EXPECT_EQ(pdev->nCopies, 3);
   host.devobj.pdevOEM = pdevOem;
 
   DRVENABLEDATA hooks{};
@@ -368,11 +368,15 @@ TEST_F(Plugin, EnablePDEVKeepsTheHostsFunctionsAndHooksPassThrough) {
   WCHAR name[] = {'j', 0};
   EXPECT_TRUE(reinterpret_cast<PFN_DrvStartDoc>(reinterpret_cast<void (*)()>(hook(4)))(&surface, name, 77));
   EXPECT_EQ(g_log.args[1], name);
-  pdev->pScratch = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, 32));
-  pdev->cbScratch = 32;
-  EXPECT_TRUE(reinterpret_cast<PFN_DrvEndDoc>(reinterpret_cast<void (*)()>(hook(5)))(&surface, 4));
-  EXPECT_EQ(pdev->pScratch, nullptr) << "the end of the document releases the scratch buffer";
-  EXPECT_EQ(pdev->cbScratch, 0u);
+  // The end of the document releases the scratch buffer, also one whose
+  // count says 0 (the sanitizer build would report it leaked).
+  for (DWORD count : {32u, 0u}) {
+    pdev->pScratch = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, 32));
+    pdev->cbScratch = count;
+    EXPECT_TRUE(reinterpret_cast<PFN_DrvEndDoc>(reinterpret_cast<void (*)()>(hook(5)))(&surface, 4));
+    EXPECT_EQ(pdev->pScratch, nullptr) << count;
+    EXPECT_EQ(pdev->cbScratch, 0u);
+  }
   void* fake[8];
   EXPECT_TRUE(reinterpret_cast<PFN_DrvTextOut>(reinterpret_cast<void (*)()>(hook(6)))(
       &surface, reinterpret_cast<STROBJ*>(&fake[1]), reinterpret_cast<FONTOBJ*>(&fake[2]),
@@ -382,7 +386,7 @@ TEST_F(Plugin, EnablePDEVKeepsTheHostsFunctionsAndHooksPassThrough) {
   for (int i = 1; i < 8; ++i) EXPECT_EQ(g_log.args[i], &fake[i]) << "argument " << i;
   EXPECT_EQ(g_log.args[8], &point);
   EXPECT_EQ(g_log.calls, (std::vector<std::string>{"StartBanding", "NextBand", "StartPage", "SendPage",
-                                                   "StartDoc 77", "EndDoc 4", "TextOut 13"}));
+                                                   "StartDoc 77", "EndDoc 4", "EndDoc 4", "TextOut 13"}));
 
   EXPECT_EQ(uni->DisablePDEV(host.pdevobj()), S_OK);
   EXPECT_EQ(host.devobj.pdevOEM, nullptr);
@@ -543,6 +547,41 @@ TEST_F(Plugin, ImageProcessingRunsTheBandPipeline) {
   EXPECT_EQ(result, reinterpret_cast<PBYTE>(1));
   ASSERT_EQ(host.writes.size(), 3u);
   EXPECT_EQ(host.writes[2].size(), 155u);
+}
+
+// Two jobs rendered at once in one spooler process, one of 2 copies and
+// one of 3: each device context's bands come out with its own count, band
+// after band interleaved, however the enables were ordered.
+TEST_F(Plugin, InterleavedDeviceContextsKeepTheirOwnCopyCounts) {
+  FakeHost two, three;
+  two.devmode.dmCopies = 2;
+  three.devmode.dmCopies = 3;
+  PDEVOEM pdevTwo = nullptr, pdevThree = nullptr;
+  ASSERT_EQ(uni->EnablePDEV(two.pdevobj(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, nullptr, &pdevTwo), S_OK);
+  ASSERT_EQ(uni->EnablePDEV(three.pdevobj(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, nullptr, &pdevThree),
+            S_OK);
+  EXPECT_EQ(g_nCopies, 3) << "the process-wide count follows the most recent enable";
+  two.devobj.pdevOEM = pdevTwo;
+  three.devobj.pdevOEM = pdevThree;
+  std::vector<BYTE> rows(576 * 24, 0);
+  BITMAPINFOHEADER bih{};
+  bih.biWidth = 576;
+  bih.biHeight = 24;
+  bih.biSizeImage = 576 * 24;
+  IPPARAMS params{};
+  params.bBanding = TRUE;
+  PBYTE result = nullptr;
+  for (int band = 0; band < 2; ++band) {
+    for (FakeHost* host : {&two, &three}) {
+      host->writes.clear();
+      ASSERT_EQ(uni->ImageProcessing(host->pdevobj(), rows.data(), &bih, nullptr, 3, &params, &result), S_OK);
+    }
+    // A band is its slice once per copy, with a cut between copies.
+    EXPECT_EQ(two.writes.size(), 3u) << "2 copies: slice, cut, slice";
+    EXPECT_EQ(three.writes.size(), 5u) << "3 copies: slice, cut, slice, cut, slice";
+  }
+  uni->DisablePDEV(two.pdevobj());
+  uni->DisablePDEV(three.pdevobj());
 }
 
 TEST(Trace, FixedLinesFollowTheLevel) {

@@ -20,6 +20,7 @@
 #include "host_support.h"
 #include "oem_interfaces.h"
 #include "test_page.h"
+#include "tool_usage.h"
 
 #if !defined(_WIN32)
 #include "oem_plugin.h"
@@ -34,7 +35,7 @@ struct Options {
   std::string output;
   std::string dll;
   std::map<std::string, std::string> settings;
-  std::string halftone = "HT_NONE";
+  std::string halftone;  // empty: no option named, the band is thresholded
   bool landscape = false;
   bool banding = false;
   int copies = 1;
@@ -160,12 +161,17 @@ bool ParseArgs(int argc, char** argv, Options* o) {
 
 }  // namespace
 
+const char kUsage[] =
+    "usage: lorvex-host OUT.bin [--dll PATH] [--halftone NAME] [--offset TEXT] [--translate TEXT]\n"
+    "       [--save-paper TEXT] [--landscape] [--copies N] [--banding] [--band-height N] [--height N]\n"
+    "  Walks the plug-in through its whole life with a test page and writes what it\n"
+    "  spooled to OUT.bin; the Windows build loads LORVEX.DLL (--dll names another).\n";
+
 int main(int argc, char** argv) {
+  if (AnswerHelp(argc, argv, kUsage)) return 0;
   Options options;
   if (!ParseArgs(argc, argv, &options)) {
-    std::fputs("usage: lorvex-host OUT.bin [--dll PATH] [--halftone NAME] [--offset TEXT] [--translate TEXT]\n"
-               "       [--save-paper TEXT] [--landscape] [--copies N] [--banding] [--band-height N] [--height N]\n",
-               stderr);
+    std::fputs(kUsage, stderr);
     return 2;
   }
 

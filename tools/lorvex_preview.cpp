@@ -16,8 +16,26 @@
 #include <vector>
 
 #include "paper_png.h"
+#include "tool_usage.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: lorvex-preview [--raster-advances] [--job] STREAM.bin OUT.png\n"
+    "  Reads an ESC/POS stream strictly, record by record, and draws the paper\n"
+    "  the printer makes of it into OUT.png (dots black, cuts a dashed red line).\n"
+    "      --raster-advances  the printer's GS v 0 moves the paper by its own rows\n"
+    "                         (records of any height, a feed after them optional)\n"
+    "      --job              a whole job: ESC @, drawer pulses, cuts of every form,\n"
+    "                         feeds of their own\n"
+    "  -h, --help             this text\n"
+    "  Exit 0 when the stream decodes whole, 1 when something in it is out of place\n"
+    "  (said with its offset), 2 for bad arguments or files.\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  if (AnswerHelp(argc, argv, kUsage)) return 0;
   StreamModel model;
   int first = 1;
   for (; first < argc && argv[first][0] == '-' && argv[first][1] == '-'; ++first) {
@@ -27,12 +45,12 @@ int main(int argc, char** argv) {
     } else if (flag == "--job") {
       model.jobCommands = true;
     } else {
-      std::fprintf(stderr, "lorvex-preview: unknown option %s\n", argv[first]);
+      std::fprintf(stderr, "lorvex-preview: unknown option %s\n%s", argv[first], kUsage);
       return 2;
     }
   }
   if (argc - first != 2) {
-    std::fputs("usage: lorvex-preview [--raster-advances] [--job] STREAM.bin OUT.png\n", stderr);
+    std::fputs(kUsage, stderr);
     return 2;
   }
   argv += first - 1;

@@ -27,30 +27,32 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: lorvex-print [options] IMAGE\n"
-    "  -o, --output PATH        write the ESC/POS stream to PATH ('-' for standard output),\n"
-    "                           a file or a printer device such as /dev/usb/lp0\n"
-    "      --preview PNG        draw what the printer prints into PNG\n"
-    "      --halftone NAME      HT_NONE (default), HT_Ordered, HT_Burkes, HT_Stucki,\n"
-    "                           HT_FloydSteinberg, HT_Jarvis-Judice-Ninke, HT_Sierra,\n"
-    "                           HT_StevensonArce\n"
-    "      --offset TEXT        horizontal offset option, e.g. P12 (right) or M12 (left)\n"
-    "      --translate TEXT     TRANS_180 prints upside down\n"
-    "      --save-paper TEXT    SavePaper_Top, SavePaper_Bottom or SavePaper_TopAndBottom\n"
-    "      --landscape          print the image turned a quarter\n"
-    "      --copies N           copies (with --banding), 1 to 999\n"
-    "      --banding            the host renders in bands: copies and cuts between them\n"
-    "      --band-height N      rows per band, 1 to 4096 (default 240); the paper moves 24\n"
-    "                           rows after every slice, so heights that are not a\n"
-    "                           multiple of 24 leave white gaps\n"
-    "      --no-scale           never scale the image down\n"
-    "  -q, --quiet              no progress bar\n"
-    "  -h, --help               this text\n";
-
-const char* const kHalftones[] = {"HT_NONE",   "HT_Ordered",        "HT_Burkes",
-                                  "HT_Stucki", "HT_FloydSteinberg", "HT_Jarvis-Judice-Ninke",
-                                  "HT_Sierra", "HT_StevensonArce"};
+// The usage text, with the halftone names as the driver lists them.
+std::string Usage() {
+  std::string halftones;
+  for (int i = 0; i < kHalftoneOptions; ++i) {
+    halftones += (i ? ", " : "") + std::string(HalftoneOptionName(i)) + (i ? "" : " (default)");
+    if (i == 3) halftones += ",\n                          ";
+  }
+  return "usage: lorvex-print [options] IMAGE\n"
+         "  -o, --output PATH        write the ESC/POS stream to PATH ('-' for standard output),\n"
+         "                           a file or a printer device such as /dev/usb/lp0\n"
+         "      --preview PNG        draw what the printer prints into PNG\n"
+         "      --halftone NAME      " + halftones + "\n"
+         "      --list-halftones     print the halftone names, one a line, and stop\n"
+         "      --offset TEXT        horizontal offset option, e.g. P12 (right) or M12 (left)\n"
+         "      --translate TEXT     TRANS_180 prints upside down\n"
+         "      --save-paper TEXT    SavePaper_Top, SavePaper_Bottom or SavePaper_TopAndBottom\n"
+         "      --landscape          print the image turned a quarter\n"
+         "      --copies N           copies (with --banding), 1 to 999\n"
+         "      --banding            the host renders in bands: copies and cuts between them\n"
+         "      --band-height N      rows per band, 1 to 4096 (default 240); any height gives\n"
+         "                           the same paper: each slice is followed by a feed of its\n"
+         "                           own rows\n"
+         "      --no-scale           never scale the image down\n"
+         "  -q, --quiet              no progress bar\n"
+         "  -h, --help               this text\n";
+}
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "lorvex-print: %s\n", message.c_str());
@@ -79,11 +81,12 @@ void Progress(bool show, size_t done, size_t total) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  enum { kPreview = 256, kHalftone, kOffset, kTranslate, kSavePaper, kLandscape, kCopies,
+  enum { kPreview = 256, kHalftone, kListHalftones, kOffset, kTranslate, kSavePaper, kLandscape, kCopies,
          kBanding, kBandHeight, kNoScale };
   const option options[] = {
       {"output", required_argument, nullptr, 'o'},   {"preview", required_argument, nullptr, kPreview},
       {"halftone", required_argument, nullptr, kHalftone},
+      {"list-halftones", no_argument, nullptr, kListHalftones},
       {"offset", required_argument, nullptr, kOffset},
       {"translate", required_argument, nullptr, kTranslate},
       {"save-paper", required_argument, nullptr, kSavePaper},
@@ -106,13 +109,13 @@ int main(int argc, char** argv) {
     switch (c) {
       case 'o': output = optarg; break;
       case kPreview: preview = optarg; break;
-      case kHalftone: {
-        bool known = false;
-        for (const char* name : kHalftones) known = known || std::strcmp(name, optarg) == 0;
-        if (!known) return Fail(std::string("unknown halftone '") + optarg + "'\n" + kUsage);
+      case kHalftone:
+        if (HalftoneIndexOf(optarg) < 0) return Fail(std::string("unknown halftone '") + optarg + "'\n" + Usage());
         job.halftone = optarg;
         break;
-      }
+      case kListHalftones:
+        for (int i = 0; i < kHalftoneOptions; ++i) std::puts(HalftoneOptionName(i));
+        return 0;
       case kOffset: job.settings["HorizontalOffset"] = optarg; break;
       case kTranslate: job.settings["Translate180"] = optarg; break;
       case kSavePaper: job.settings["SavePaperMode"] = optarg; break;
@@ -128,12 +131,12 @@ int main(int argc, char** argv) {
         break;
       case kNoScale: scale = false; break;
       case 'q': quiet = true; break;
-      case 'h': std::fputs(kUsage, stdout); return 0;
+      case 'h': std::fputs(Usage().c_str(), stdout); return 0;
       default:
-        return Fail(std::string("unknown or incomplete option '") + argv[optind - 1] + "'\n" + kUsage);
+        return Fail(std::string("unknown or incomplete option '") + argv[optind - 1] + "'\n" + Usage());
     }
   }
-  if (optind + 1 != argc) return Fail(std::string("name one image to print\n") + kUsage);
+  if (optind + 1 != argc) return Fail(std::string("name one image to print\n") + Usage());
   if (output.empty() && preview.empty()) return Fail("nothing to do: give --output and/or --preview");
   if (output == "-" && isatty(STDOUT_FILENO)) {
     return Fail("will not write printer commands to a terminal; redirect standard output");

@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "lximage.h"
+#include "tool_usage.h"
 
 namespace {
 
@@ -47,7 +48,12 @@ void Line(const char* name, unsigned long value) { std::printf("%s %lu\n", name,
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (AnswerHelp(argc, argv,
+                 "usage: lxcheck\n"
+                 "  Prints the record layouts and digests of the image operations, one a line,\n"
+                 "  so that the Windows builds can be compared with the native one.\n"))
+    return 0;
   Line("sizeof.BITMAPINFOHEADER", sizeof(BITMAPINFOHEADER));
   Line("sizeof.RGBQUAD", sizeof(RGBQUAD));
   Line("sizeof.RECT", sizeof(RECT));

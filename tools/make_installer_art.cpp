@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pixel_font.h"
+#include "tool_usage.h"
 
 namespace {
 
@@ -157,6 +158,7 @@ bool Write(const std::string& path, const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnswerHelp(argc, argv, "usage: make-installer-art OUTPUT-DIR\n  Draws the installer's logo and icon into OUTPUT-DIR.\n")) return 0;
   if (argc != 2) {
     std::fprintf(stderr, "usage: make-installer-art OUTPUT-DIR\n");
     return 2;

@@ -10,6 +10,8 @@
 #include <stb_easy_font.h>
 #include <stb_image_write.h>
 
+#include "tool_usage.h"
+
 namespace {
 
 constexpr int kWidth = 576;
@@ -49,6 +51,7 @@ struct Canvas {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnswerHelp(argc, argv, "usage: make-sample-receipt OUT.png\n  Draws the sample receipt (a logo, lines of text, a gradient and a photo-like\n  area, 576 dots wide) into OUT.png.\n")) return 0;
   if (argc != 2) {
     std::fputs("usage: make-sample-receipt OUT.png\n", stderr);
     return 2;

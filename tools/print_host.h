@@ -19,7 +19,7 @@ typedef HRESULT (*BandProcessor)(PDEVOBJ pdevobj, PBYTE pSrcBitmap,
 
 struct PrintJob {
   std::map<std::string, std::string> settings;  // feature name -> option name
-  std::string halftone = "HT_NONE";
+  std::string halftone = HalftoneOptionName(kHalftoneThreshold);
   bool landscape = false;
   bool banding = false;
 };

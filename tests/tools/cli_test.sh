@@ -38,6 +38,19 @@ expect 1 "offset 0: raster record runs past the end" -- "$bin/lorvex-preview" "$
 printf '\x1b@' > "$work/init.bin"
 expect 1 "offset 0: expected GS" -- "$bin/lorvex-preview" "$work/init.bin" "$work/x.png"
 expect 2 "usage" -- "$bin/lorvex-preview" "$work/a.bin"
+expect 2 "unknown option --frobnicate" -- "$bin/lorvex-preview" --frobnicate "$work/a.bin" "$work/x.png"
+
+# Every tool answers --help with its usage, on standard output, status 0.
+for tool in lorvex-print lorvex-preview lorvex-host lxcheck make-sample-receipt make-installer-art; do
+  expect 0 "^usage: $tool" -- sh -c "'$bin/$tool' --help 2>/dev/null"
+done
+expect 0 "any height gives" -- "$bin/lorvex-print" --help
+if "$bin/lorvex-print" --help | grep -q "white gaps"; then
+  echo "FAIL: lorvex-print --help still says band heights leave white gaps"; failures=$((failures + 1))
+fi
+# The halftone names as the driver lists them, for scripts.
+expect 0 "^HT_NONE" -- "$bin/lorvex-print" --list-halftones
+[ "$("$bin/lorvex-print" --list-halftones | wc -l)" -eq 8 ] || { echo "FAIL: not 8 halftones"; failures=$((failures + 1)); }
 
 [ "$failures" -eq 0 ] && echo "command-line checks passed"
 exit "$failures"
