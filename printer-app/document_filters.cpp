@@ -76,7 +76,7 @@ receipt::Options JobOptions(pappl_job_t* job, unsigned pages) {
 class PapplJob : public JobControl {
  public:
   explicit PapplJob(pappl_job_t* job) : job_(job) {}
-  bool Canceled() override { return papplJobIsCanceled(job_); }
+  bool Canceled() override { return receipt::JobStopped(job_); }
   void PageDone() override { papplJobSetImpressionsCompleted(job_, 1); }
 
  private:
@@ -98,7 +98,11 @@ bool PrintOn(pappl_job_t* job, pappl_device_t* device, Body body) {
     if (link.Broken()) return Failed(job, link.BrokenMessage());
     return why.empty() ? false : Failed(job, why);
   }
-  if (!link.Confirm(&why)) return Failed(job, why);
+  if (!link.Confirm(&why)) {
+    // A stop of the server is no fault of the job's: it is queued again.
+    if (papplSystemIsShutdown(papplPrinterGetSystem(papplJobGetPrinter(job)))) return false;
+    return Failed(job, why);
+  }
   papplJobSetMessage(job, "Printed.");
   return true;
 }
@@ -245,7 +249,7 @@ bool ImageFilterCallback(pappl_job_t* job, pappl_device_t* device, void*) {
     if (!rows) return Failed(job, why);
     std::vector<uint8_t> line(rows->Width());
     for (unsigned y = 0; y < rows->Height(); ++y) {
-      if (papplJobIsCanceled(job)) return false;
+      if (receipt::JobStopped(job)) return false;
       if (!rows->Next(line.data())) return Failed(job, "The image cannot be printed: " + rows->Error() + ".");
     }
   }

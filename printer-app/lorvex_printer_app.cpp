@@ -61,6 +61,7 @@ const std::vector<uint8_t>& Icon(int index) {
 bool PollAllPrintersCallback(pappl_system_t* system, void*) {
   papplSystemIteratePrinters(
       system, [](pappl_printer_t* printer, void*) { receipt::PollStatusCallback(printer); }, nullptr);
+  receipt::ForgetMarksOfDoneJobs(system);
   return true;
 }
 
@@ -240,12 +241,16 @@ pappl_system_t* SystemCallback(int num_options, cups_option_t* options, void*) {
   papplSystemAddMIMEFilter(system, "image/pwg-raster", kDriverFormat, RasterFilterCallback, nullptr);
   papplSystemAddMIMEFilter(system, "image/urf", kDriverFormat, RasterFilterCallback, nullptr);
   papplSystemAddTimerCallback(system, 0, kStatusPollSeconds, PollAllPrintersCallback, nullptr);
-  // Printers and their defaults are kept in the spool directory.
+  papplSystemSetMaxClientsPerHost(system, server.maxConnectionsPerClient);
+  // Printers, their defaults and their jobs are kept in the spool
+  // directory; a job the printer may have a part of is held at the start.
   if (spool) {
     g_spoolDirectory = spool;
     static std::string state;
     state = g_spoolDirectory + "/lorvex-printer-app.state";
+    receipt::SetMarkFolder(g_spoolDirectory);
     papplSystemLoadState(system, state.c_str());
+    receipt::HoldJobsStoppedByARestart(system);
     papplSystemSetSaveCallback(
         system, [](pappl_system_t* s, void* path) { return papplSystemSaveState(s, static_cast<const char*>(path)); },
         const_cast<char*>(state.c_str()));

@@ -1,7 +1,13 @@
 // pappl_link.cpp: PAPPL's side of the printer link.
 #include "pappl_link.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <mutex>
 
@@ -61,6 +67,32 @@ class IdlePrinter : public LinkJob {
   pappl_printer_t* printer_;
 };
 
+std::string g_markFolder;
+
+std::string MarkPath(int printerId, int jobId) {
+  return g_markFolder + "/lorvex-p" + std::to_string(printerId) + "-j" + std::to_string(jobId) + ".sent";
+}
+
+// Calls `each(printer id, job id, path)` for every mark in the folder.
+template <typename Each>
+void ForEachMark(Each each) {
+  if (g_markFolder.empty()) return;
+  DIR* dir = opendir(g_markFolder.c_str());
+  if (dir == nullptr) return;
+  while (dirent* entry = readdir(dir)) {
+    int printerId = 0, jobId = 0;
+    char tail[8] = "";
+    if (sscanf(entry->d_name, "lorvex-p%d-j%d.%5s", &printerId, &jobId, tail) == 3 && strcmp(tail, "sent") == 0)
+      each(printerId, jobId, MarkPath(printerId, jobId));
+  }
+  closedir(dir);
+}
+
+pappl_job_t* JobOfMark(pappl_system_t* system, int printerId, int jobId) {
+  pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, printerId, nullptr);
+  return printer ? papplPrinterFindJob(printer, jobId) : nullptr;
+}
+
 // printer-supply: the paper roll, at `level` (see PaperLevel).
 void ShowPaper(pappl_printer_t* printer, int level) {
   pappl_supply_t roll{};
@@ -88,8 +120,56 @@ void PapplDevice::Flush() {
   if (device_) papplDeviceFlush(device_);
 }
 
+bool JobStopped(pappl_job_t* job) {
+  return papplJobIsCanceled(job) || papplSystemIsShutdown(papplPrinterGetSystem(papplJobGetPrinter(job)));
+}
+
+void SetMarkFolder(const std::string& folder) { g_markFolder = folder; }
+
+void HoldJobsStoppedByARestart(pappl_system_t* system) {
+  ForEachMark([&](int printerId, int jobId, const std::string& path) {
+    pappl_job_t* job = JobOfMark(system, printerId, jobId);
+    const ipp_jstate_t state = job ? papplJobGetState(job) : IPP_JSTATE_COMPLETED;
+    if (state != IPP_JSTATE_PENDING && state != IPP_JSTATE_HELD) {
+      unlink(path.c_str());
+      return;
+    }
+    papplJobHold(job, nullptr, "indefinite", 0);
+    papplJobSetMessage(job, "%s", kStoppedByRestart);
+    papplLogJob(job, PAPPL_LOGLEVEL_WARN,
+                "Held: the server stopped while the job was printing, and the printer may have a part of it.");
+  });
+}
+
+void ForgetMarksOfDoneJobs(pappl_system_t* system) {
+  const time_t now = time(nullptr);
+  ForEachMark([&](int printerId, int jobId, const std::string& path) {
+    pappl_job_t* job = JobOfMark(system, printerId, jobId);
+    if (job == nullptr || (papplJobGetState(job) >= IPP_JSTATE_CANCELED && now - papplJobGetTimeCompleted(job) > 10))
+      unlink(path.c_str());
+  });
+}
+
 PapplLinkJob::PapplLinkJob(pappl_job_t* job) : job_(job), printer_(papplJobGetPrinter(job)) {}
-bool PapplLinkJob::Canceled() { return papplJobIsCanceled(job_); }
+bool PapplLinkJob::Canceled() { return JobStopped(job_); }
+void PapplLinkJob::BeforeFirstByte() {
+  if (g_markFolder.empty()) return;
+  // On disk before the byte: after a crash, a job without its mark had
+  // nothing on the printer.
+  const std::string path = MarkPath(papplPrinterGetID(printer_), papplJobGetID(job_));
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "Cannot mark the job as begun in %s: %s", path.c_str(), strerror(errno));
+    return;
+  }
+  fsync(fd);
+  close(fd);
+  const int folder = open(g_markFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    fsync(folder);
+    close(folder);
+  }
+}
 void PapplLinkJob::SetMessage(const std::string& message) { papplJobSetMessage(job_, "%s", message.c_str()); }
 void PapplLinkJob::ShowStatus(const PrinterStatus& status) { receipt::ShowStatus(printer_, status); }
 bool PapplLinkJob::MayAsk() { return printer_ != nullptr && MayAskOf(printer_); }

@@ -6,6 +6,8 @@
 
 #include <pappl/pappl.h>
 
+#include <string>
+
 #include "printer_link.h"
 
 namespace receipt {
@@ -31,11 +33,34 @@ class PapplLinkJob : public LinkJob {
   bool MayAsk() override;
   Answering Known() override;
   void Remember(Answering answering) override;
+  void BeforeFirstByte() override;
 
  private:
   pappl_job_t* job_;
   pappl_printer_t* printer_;
 };
+
+// True when the job is to stop: cancelled, or the server is stopping (it
+// then goes back to the queue).
+bool JobStopped(pappl_job_t* job);
+
+// A job's mark that the printer may have a part of it: a file in the state
+// folder, "lorvex-p<printer>-j<job>.sent", made and flushed to disk before
+// the job's first byte goes to the device, and kept until the job has been
+// done for a while, so that a server killed at any moment knows at its
+// next start which jobs it must not print again by itself.
+void SetMarkFolder(const std::string& folder);
+
+// After the state is loaded, before the server runs: a queued job with a
+// mark is held, with the message kStoppedByRestart (releasing it prints it
+// again); marks of jobs that are gone or done are removed. Says in the log
+// what it held.
+constexpr const char* kStoppedByRestart = "stopped by a restart while printing; release it to print it again";
+void HoldJobsStoppedByARestart(pappl_system_t* system);
+
+// Removes the marks of jobs done for more than 10 s (the state that says
+// so is saved by then). The status poll calls it.
+void ForgetMarksOfDoneJobs(pappl_system_t* system);
 
 // Asks an idle printer's status and shows it: PAPPL's status callback, and
 // the poll every few seconds. True when it could be asked.

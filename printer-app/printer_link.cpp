@@ -94,6 +94,10 @@ bool JobLink::WaitUntilReady() {
 
 bool JobLink::Write(const uint8_t* data, size_t size) {
   if (broken_) return false;
+  if (!begun_) {
+    job_.BeforeFirstByte();
+    begun_ = true;
+  }
   if (port_.Write(data, size) != static_cast<long>(size)) {
     broken_ = true;
     return false;

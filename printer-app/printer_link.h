@@ -63,6 +63,9 @@ class LinkJob {
   virtual bool MayAsk() = 0;
   virtual Answering Known() = 0;
   virtual void Remember(Answering answering) = 0;
+  // Called once, before the job's first byte goes to the device: from then
+  // on the printer may have a part of the job.
+  virtual void BeforeFirstByte() {}
 };
 
 // Asks the real-time status on `port`; false when the answers did not come.
@@ -100,6 +103,7 @@ class JobLink : public ByteSink {
   LinkClock& clock_;
   size_t sent_ = 0;
   bool broken_ = false;
+  bool begun_ = false;
 };
 
 }  // namespace receipt

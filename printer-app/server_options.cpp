@@ -12,17 +12,27 @@ bool Refuse(std::string* why, const std::string& text) {
   return false;
 }
 
+// A whole number from `low` to `high`, digits only.
+bool ReadWhole(const char* text, long low, long high, int* out) {
+  long value = 0;
+  const char* p = text;
+  for (; *p >= '0' && *p <= '9' && value <= high; ++p) value = value * 10 + (*p - '0');
+  if (p == text || *p != '\0' || value < low || value > high) return false;
+  *out = static_cast<int>(value);
+  return true;
+}
+
 }  // namespace
 
 bool ParseServerOptions(const std::function<const char*(const char*)>& option, ServerOptions* out, std::string* why) {
   ServerOptions o;
   if (const char* port = option("server-port")) {
-    long value = 0;
-    const char* p = port;
-    for (; *p >= '0' && *p <= '9' && value <= 65535; ++p) value = value * 10 + (*p - '0');
-    if (p == port || *p != '\0' || value < 1 || value > 65535)
+    if (!ReadWhole(port, 1, 65535, &o.port))
       return Refuse(why, std::string("server-port=") + port + " is not a port number (1 to 65535).");
-    o.port = static_cast<int>(value);
+  }
+  if (const char* most = option("max-connections-per-client")) {
+    if (!ReadWhole(most, 1, 10000, &o.maxConnectionsPerClient))
+      return Refuse(why, std::string("max-connections-per-client=") + most + " is not a number from 1 to 10000.");
   }
   if (const char* level = option("log-level")) {
     const struct {

@@ -17,6 +17,9 @@ struct ServerOptions {
   std::string listen;           // listen-hostname, "" loopback only
   std::string fileDeviceDir;    // file-device-dir, "" no file: devices
   std::string passwordFile;     // admin-password-file
+  // max-connections-per-client: connections one address may hold at once,
+  // 1 to 10000.
+  int maxConnectionsPerClient = 32;
 };
 
 // Reads the options that `option(name)` gives (null when absent). False,

@@ -12,7 +12,7 @@ packages=(
   fonts-wqy-microhei imagemagick ghostscript xdotool zip x11-utils
   libpng-dev libjpeg-dev cups-ipp-utils chromium curl iproute2 patch dpkg-dev
   pkg-config libcups2-dev libgnutls28-dev libavahi-client-dev libpam0g-dev libusb-1.0-0-dev zlib1g-dev
-  systemd cups cups-filters
+  systemd cups cups-filters python3
 )
 
 sudo_cmd=()

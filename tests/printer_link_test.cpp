@@ -70,12 +70,15 @@ class Job : public receipt::LinkJob {
   bool MayAsk() override { return answers && known != Answering::kNo; }
   Answering Known() override { return known; }
   void Remember(Answering a) override { known = a; }
+  void BeforeFirstByte() override { markedAt.push_back(writtenBefore ? writtenBefore->size() : 0); }
 
   bool answers = true;  // a kind of device that may answer
   Answering known = Answering::kUnknown;
   int cancelAfter = -1, cancelChecks = 0;
   std::vector<std::string> messages;
   std::vector<PrinterStatus> shown;
+  const Bytes* writtenBefore = nullptr;
+  std::vector<size_t> markedAt;  // bytes on the device when the job was marked begun
 };
 
 struct Link : ::testing::Test {
@@ -149,6 +152,19 @@ TEST_F(Link, NoConfirmationWithinTheLimitEndsTheJobSayingWhatToCheck) {
   job.cancelAfter = 0;
   EXPECT_FALSE(link.Confirm(&why));
   EXPECT_EQ(why, "Cancelled.");
+}
+
+// The job is marked as begun once, before its first byte reaches the
+// device, never for the status requests around it.
+TEST_F(Link, TheJobIsMarkedBegunBeforeItsFirstByte) {
+  job.writtenBefore = &port.written;
+  port.script = {kReady};
+  ASSERT_TRUE(link.WaitUntilReady());
+  EXPECT_TRUE(job.markedAt.empty()) << "a status request is not the job";
+  const Bytes receipt = {1, 2, 3};
+  ASSERT_TRUE(link.Write(receipt.data(), receipt.size()));
+  ASSERT_TRUE(link.Write(receipt.data(), receipt.size()));
+  EXPECT_EQ(job.markedAt, std::vector<size_t>{sizeof receipt::kStatusRequest});
 }
 
 TEST_F(Link, ABrokenConnectionSaysHowMuchWasSent) {

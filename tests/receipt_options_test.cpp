@@ -196,7 +196,12 @@ TEST(ServerOptionsTest, GoodValuesAreTakenAndBadOnesRefusedByName) {
   EXPECT_EQ(o.port, 8000);
   EXPECT_EQ(o.logLevel, ServerOptions::LogLevel::kInfo);
   EXPECT_EQ(o.logFile, "-");
-  ASSERT_TRUE(Parse({{"server-port", "631"}, {"log-level", "debug"}, {"file-device-dir", "/tmp"}}, &o, &why)) << why;
+  EXPECT_EQ(o.maxConnectionsPerClient, 32);
+  ASSERT_TRUE(Parse({{"server-port", "631"}, {"log-level", "debug"}, {"file-device-dir", "/tmp"},
+                     {"max-connections-per-client", "200"}},
+                    &o, &why))
+      << why;
+  EXPECT_EQ(o.maxConnectionsPerClient, 200);
   EXPECT_EQ(o.port, 631);
   EXPECT_EQ(o.logLevel, ServerOptions::LogLevel::kDebug);
   EXPECT_EQ(o.fileDeviceDir, "/tmp");
@@ -211,6 +216,8 @@ TEST(ServerOptionsTest, GoodValuesAreTakenAndBadOnesRefusedByName) {
       {"server-port", "65536", "server-port=65536 is not a port number (1 to 65535)."},
       {"server-port", "99999999999999999999", "server-port=99999999999999999999 is not a port number"},
       {"server-port", "", "server-port= is not a port number"},
+      {"max-connections-per-client", "0", "max-connections-per-client=0 is not a number from 1 to 10000."},
+      {"max-connections-per-client", "-5", "max-connections-per-client=-5 is not a number"},
       {"log-level", "bogus", "log-level=bogus is not one of debug, info, warn, error, fatal."},
       {"log-level", "DEBUG", "log-level=DEBUG is not one of"},
       {"file-device-dir", "relative/dir", "file-device-dir=relative/dir is not an absolute path to a folder."},
