@@ -8,21 +8,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include "byte_collector.h"
 #include "escpos_stream.h"
 #include "page_encoder.h"
-
-namespace {
-
-class Collect : public receipt::ByteSink {
- public:
-  bool Write(const uint8_t* data, size_t size) override {
-    bytes.insert(bytes.end(), data, data + size);
-    return true;
-  }
-  std::vector<uint8_t> bytes;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 8) return 0;
@@ -48,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   data += 8;
   size -= 8;
 
-  Collect sink;
+  ByteCollector sink;
   receipt::PageEncoder encoder(o, sink);
   std::vector<uint8_t> line(width);
   size_t at = 0;

@@ -5,19 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "byte_collector.h"
 #include "escpos_stream.h"
 #include "job_pages.h"
 
 namespace {
 
-class Collect : public receipt::ByteSink {
- public:
-  bool Write(const uint8_t* data, size_t size) override {
-    bytes.insert(bytes.end(), data, data + size);
-    return true;
-  }
-  std::vector<uint8_t> bytes;
-};
+using Collect = ByteCollector;
 
 // Pages of black rows; `rowsThere` of a page may be fewer than it claims.
 class Pages : public PageSource {

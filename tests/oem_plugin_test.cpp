@@ -533,13 +533,19 @@ TEST_F(Plugin, UnusedMethodsAnswerNotImplemented) {
   EXPECT_EQ(Traces(), (std::vector<std::string>{"TTYGetInfo", "OutputCharStr", "TextOutAsBitmap"}));
 }
 
+// The header of a black band of `height` rows on the 576-dot line.
+BITMAPINFOHEADER BandHeader(LONG height) {
+  BITMAPINFOHEADER bih{};
+  bih.biWidth = 576;
+  bih.biHeight = height;
+  bih.biSizeImage = static_cast<DWORD>(576 * height);
+  return bih;
+}
+
 TEST_F(Plugin, ImageProcessingRunsTheBandPipeline) {
   FakeHost host;
   std::vector<BYTE> rows(576 * 50, 0);
-  BITMAPINFOHEADER bih{};
-  bih.biWidth = 576;
-  bih.biHeight = 50;
-  bih.biSizeImage = 576 * 50;
+  BITMAPINFOHEADER bih = BandHeader(50);
   IPPARAMS params{};
   params.pHalftoneOption = const_cast<PSTR>("HT_NONE");
   PBYTE result = nullptr;
@@ -564,10 +570,7 @@ TEST_F(Plugin, InterleavedDeviceContextsKeepTheirOwnCopyCounts) {
   two.devobj.pdevOEM = pdevTwo;
   three.devobj.pdevOEM = pdevThree;
   std::vector<BYTE> rows(576 * 24, 0);
-  BITMAPINFOHEADER bih{};
-  bih.biWidth = 576;
-  bih.biHeight = 24;
-  bih.biSizeImage = 576 * 24;
+  BITMAPINFOHEADER bih = BandHeader(24);
   IPPARAMS params{};
   params.bBanding = TRUE;
   PBYTE result = nullptr;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "byte_collector.h"
 #include "escpos_stream.h"
 #include "document_limits.h"
 #include "receipt_options.h"
@@ -14,18 +15,7 @@
 
 namespace {
 
-class Collect : public receipt::ByteSink {
- public:
-  bool Write(const uint8_t* data, size_t size) override {
-    if (failAfter >= 0 && static_cast<long>(writes) >= failAfter) return false;
-    ++writes;
-    bytes.insert(bytes.end(), data, data + size);
-    return true;
-  }
-  std::vector<uint8_t> bytes;
-  size_t writes = 0;
-  long failAfter = -1;
-};
+using Collect = ByteCollector;
 
 class SpoolCollect : public SpoolSink {
  public:

@@ -16,3 +16,33 @@ wait_up() {
   for _ in $(seq 1 100); do curl -skf -o /dev/null "$1" && return 0; sleep 0.1; done
   return 1
 }
+
+# The network receipt printer of the tests (fake-printer, needs $fake):
+#   start_fake_printer DIR SETTINGS...  starts it on a free loopback port
+#                    with DIR/control holding SETTINGS; sets printer_port
+#                    and fakepid
+#   control SETTINGS...   steers it (see fake_printer.cpp), and returns once
+#                    the change holds
+start_fake_printer() {
+  fake_dir=$1; shift
+  mkdir -p "$fake_dir"
+  printer_port=$(free_port)
+  control "$@"
+  "$fake" "$printer_port" "$fake_dir" > "$fake_dir.log" 2>&1 &
+  fakepid=$!
+}
+# It reads its control file every 50 ms: a change holds from 0.2 s on.
+control() { printf '%s\n' "$@" > "$fake_dir/control"; sleep 0.2; }
+
+# Jobs through the command line and IPP (need $app):
+#   state_of ID PRINTER        the job's state as `jobs` says it
+#   job_message ID URI         its job-state-message
+#   reference IMAGE OUT.bin    what the printer must get for IMAGE printed as
+#                              the plug-in prints it: lorvex-print's bytes and
+#                              the cut (needs $print)
+state_of() { "$app" jobs -d "$2" 2>/dev/null | awk -v id="$1" '$1 == id {print $2}'; }
+job_message() {
+  ipptool -t -d job_id="$1" "$2" "$here/job-state.test" 2>/dev/null |
+    sed -n 's/.*job-state-message (textWithoutLanguage) = //p; s/^ *job-state-message = //p'
+}
+reference() { "$print" -q -o "$2" "${@:3}" "$1" && printf '\x1d\x56\x42\x00' >> "$2"; }

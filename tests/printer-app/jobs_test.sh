@@ -23,14 +23,10 @@ print=$build/tools/lorvex-print
 fake=$build/tests/fake-printer
 mkpwg=$build/tests/make-pwg
 work=$(mktemp -d /tmp/lorvex-jobs.XXXXXX)
-mkdir -p "$work/spool" "$work/printer"
+mkdir -p "$work/spool"
 . "$here/common.sh"
 port=$(free_port)
-printer_port=$(free_port)
-control() { printf '%s\n' "$@" > "$work/printer/control"; }
-control up=1
-"$fake" "$printer_port" "$work/printer" > "$work/fake.txt" 2>&1 &
-fakepid=$!
+start_fake_printer "$work/printer" up=1
 "$app" server -o server-port="$port" -o spool-directory="$work/spool" -o log-file="$work/log.txt" \
   -o log-level=debug > "$work/server.txt" 2>&1 &
 server=$!
@@ -43,29 +39,21 @@ wait_up "http://localhost:$port/" || fail "the server does not answer"
 uri=ipp://localhost:$port/ipp/print/counter
 
 # The same picture as PNG, JPEG and PWG raster, and what each must print.
-printf '\x1d\x56\x42\x00' > "$work/cut.bin"
 convert "$sample" -quality 92 "$work/receipt.jpg"
 "$mkpwg" "$sample" "$work/receipt.pwg" 640 || fail "make-pwg"
-"$print" -q -o "$work/ref-png.bin" "$sample" && cat "$work/cut.bin" >> "$work/ref-png.bin"
-"$print" -q -o "$work/ref-jpeg.bin" "$work/receipt.jpg" && cat "$work/cut.bin" >> "$work/ref-jpeg.bin"
+reference "$sample" "$work/ref-png.bin"
+reference "$work/receipt.jpg" "$work/ref-jpeg.bin"
 cmp -s "$work/ref-png.bin" "$work/ref-jpeg.bin" && fail "the JPEG and PNG references are the same"
-for mm in 1 2 3 4 5; do
-  "$print" -q -o "$work/ref-P${mm}0.bin" --offset "P${mm}0" "$sample" && cat "$work/cut.bin" >> "$work/ref-P${mm}0.bin"
-done
+for mm in 1 2 3 4 5; do reference "$sample" "$work/ref-P${mm}0.bin" --offset "P${mm}0"; done
 
-state_of() { "$app" jobs -d counter 2>/dev/null | awk -v id="$1" '$1 == id {print $2}'; }
 wait_ended() {  # wait_ended ID [SECONDS]: its final state
   local s
   for _ in $(seq 1 $((${2:-60} * 10))); do
-    s=$(state_of "$1")
+    s=$(state_of "$1" counter)
     case $s in completed|aborted|canceled) echo "$s"; return;; esac
     sleep 0.1
   done
   echo "${s:-gone}"
-}
-job_message() {
-  ipptool -t -d job_id="$1" "$uri" "$here/job-state.test" 2>/dev/null |
-    sed -n 's/.*job-state-message (textWithoutLanguage) = //p; s/^ *job-state-message = //p'
 }
 printer_attr() {  # printer_attr NAME: its value(s), as ipptool shows them
   ipptool -tv "$uri" get-printer-attributes.test 2>/dev/null | sed -n "s/^ *$1 ([^)]*) = //p" | head -1
@@ -162,8 +150,8 @@ sleep 0.2
 first=$(submit "$sample" image/png)
 second=$(submit "$work/receipt.jpg" image/jpeg)
 [ "$(wait_ended "$first")" = aborted ] || fail "a job cut off at 20000 bytes did not end aborted"
-job_message "$first" | grep -qE "broke after [0-9]+ bytes of this job were sent" ||
-  fail "the cut-off job does not say how much was sent: $(job_message "$first")"
+job_message "$first" "$uri" | grep -qE "broke after [0-9]+ bytes of this job were sent" ||
+  fail "the cut-off job does not say how much was sent: $(job_message "$first" "$uri")"
 [ "$(wait_ended "$second")" = completed ] || fail "the job after a dropped connection did not complete"
 same_as "$(printed_since 0 | tail -1)" jpeg || fail "the job after a dropped connection is not whole"
 grep -q "^drop" "$work/printer/events" || fail "the fake printer did not drop the connection"
@@ -175,7 +163,7 @@ id=$(submit "$sample" image/png)
 size=$(stat -c %s "$work/ref-png.bin")
 seen=""
 for _ in $(seq 1 600); do
-  s=$(state_of "$id")
+  s=$(state_of "$id" counter)
   if [ "$s" = completed ]; then
     seen=$(awk '$1 == "job" {n = $3} END {print n}' "$work/printer/events")
     break
@@ -197,9 +185,10 @@ echo "paper end to media-empty: $(awk -v a="$t0" -v b="$t_empty" 'BEGIN {printf 
 before=$(jobs_printed)
 id=$(submit "$sample" image/png)
 sleep 4
-[ "$(state_of "$id")" = processing ] || [ "$(state_of "$id")" = pending ] || fail "a job printed without paper: $(state_of "$id")"
+s=$(state_of "$id" counter)
+[ "$s" = processing ] || [ "$s" = pending ] || fail "a job printed without paper: $s"
 [ "$(jobs_printed)" -eq "$before" ] || fail "the printer got a job while out of paper"
-job_message "$id" | grep -q "out of paper" || fail "the held job does not say why: $(job_message "$id")"
+job_message "$id" "$uri" | grep -q "out of paper" || fail "the held job does not say why: $(job_message "$id" "$uri")"
 control up=1 paper=ok
 [ "$(wait_ended "$id")" = completed ] || fail "the held job did not print when the paper came back"
 same_as "$(printed_since 0 | tail -1)" png || fail "the held job is not whole"
