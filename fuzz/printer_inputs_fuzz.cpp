@@ -10,7 +10,7 @@
 #include <string>
 
 #include "document_limits.h"
-#include "escpos_stream.h"
+#include "escpos_grammar.h"
 #include "fuzz_input.h"
 #include "printer_models.h"
 #include "server_options.h"
@@ -21,9 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string rest(reinterpret_cast<const char*>(in.rest()), in.left());
   if (what == 0) {
     const std::string why = CheckRawDocument(in.rest(), in.left());
-    StreamModel model;
-    model.jobCommands = true;
-    if (why.empty() != DecodeStream(in.rest(), in.left(), model).ok) abort();
+    escpos::GrammarError error;
+    if (why.empty() != escpos::CheckDocument(in.rest(), in.left(), &error)) abort();
   } else if (what == 1) {
     RasterHeader h;
     h.space = static_cast<RasterHeader::Space>(in.Byte() % 3);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "document_limits.h"
+#include "escpos_grammar.h"
 #include "image_rows.h"
 #include "job_pages.h"
 #include "pappl_link.h"
@@ -263,8 +264,10 @@ bool ImageFilterCallback(pappl_job_t* job, pappl_device_t* device, void*) {
   });
 }
 
-// A document in the printer's own format: a stream of the band pipeline's
-// records and job commands, checked whole before a byte of it is sent.
+// A document in the printer's own format, ESC/POS as point-of-sale software
+// writes it (or our band pipeline): checked whole by the grammar before a
+// byte of it is sent, then passed on as it came, but for the commands the
+// printer would answer on the line the server reads for its own status.
 bool RawFileCallback(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
   const char* path = papplJobGetFilename(job);
   FILE* in = path ? fopen(path, "rb") : nullptr;
@@ -277,8 +280,16 @@ bool RawFileCallback(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* devi
   fclose(in);
   const std::string refusal = CheckRawDocument(bytes.data(), bytes.size());
   if (!refusal.empty()) return Failed(job, refusal);
+  escpos::GrammarError error;
+  size_t removed = 0;
+  const std::string out = escpos::PassThrough(bytes.data(), bytes.size(), &error, &removed);
+  if (removed)
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO,
+                "%u status request(s) or automatic status back taken out of the document: the server asks the "
+                "printer's status itself.",
+                static_cast<unsigned>(removed));
   return PrintOn(job, device, [&](receipt::JobLink& link, std::string*) {
-    return link.Write(bytes.data(), bytes.size());
+    return link.Write(reinterpret_cast<const uint8_t*>(out.data()), out.size());
   });
 }
 

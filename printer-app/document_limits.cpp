@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "escpos_stream.h"
+#include "escpos_grammar.h"
 
 unsigned long long PageMillimetres(unsigned long long height, unsigned rowsPerInch) {
   return rowsPerInch ? (height * 254 + rowsPerInch * 10ULL - 1) / (rowsPerInch * 10ULL) : 0;
@@ -65,10 +65,8 @@ std::string CheckRasterPage(const RasterHeader& h, unsigned page, unsigned lineD
 std::string CheckRawDocument(const uint8_t* data, size_t size) {
   if (size > kMaxRawDocument)
     return "The ESC/POS document is larger than " + std::to_string(kMaxRawDocument >> 20) + " MB.";
-  StreamModel model;
-  model.jobCommands = true;
-  const DecodedStream decoded = DecodeStream(data, size, model);
-  if (decoded.ok) return "";
-  return "The ESC/POS document is not one this printer takes (offset " + std::to_string(decoded.errorOffset) + ": " +
-         decoded.error + ").";
+  escpos::GrammarError error;
+  if (escpos::CheckDocument(data, size, &error)) return "";
+  return "The ESC/POS document is not one this printer takes (offset " + std::to_string(error.offset) + ": " +
+         error.what + ").";
 }

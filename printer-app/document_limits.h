@@ -1,8 +1,8 @@
 // document_limits.h: what a document may be before any of it is decoded or
 // sent, each refusal one sentence for the job's message: images by their
 // first bytes and their size, raster pages by their header, ESC/POS
-// documents by the stream reader; and where the printer's line lies in a
-// page line.
+// documents by the grammar; and where the printer's line lies in a page
+// line.
 #ifndef LORVEX_PRINTER_APP_DOCUMENT_LIMITS_H
 #define LORVEX_PRINTER_APP_DOCUMENT_LIMITS_H
 
@@ -67,7 +67,8 @@ struct RasterPage {
 std::string CheckRasterPage(const RasterHeader& h, unsigned page, unsigned lineDots, RasterPage* out);
 
 // Empty when an ESC/POS document of `size` bytes is one the printer takes
-// whole; otherwise the job's message, naming the offset.
+// whole (escpos_grammar.h: every command framed); otherwise the job's
+// message, naming the offset and the bytes.
 std::string CheckRawDocument(const uint8_t* data, size_t size);
 
 #endif  // LORVEX_PRINTER_APP_DOCUMENT_LIMITS_H

@@ -74,3 +74,14 @@ if [ ${#optional[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${optional[@]}" >/dev/null ||
     echo "deps: ${optional[*]} did not install cleanly; the i386 Wine checks will say whether they can run"
 fi
+
+# A point-of-sale receipt encoder from npm, for the tests of ESC/POS from
+# point-of-sale software; kept in the build folder, never in the repository.
+node_dir=build/node
+encoder=@point-of-sale/receipt-printer-encoder@4.0.1
+if [ ! -f "$node_dir/node_modules/@point-of-sale/receipt-printer-encoder/package.json" ]; then
+  command -v npm >/dev/null || DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq npm >/dev/null
+  echo "deps: installing $encoder"
+  mkdir -p "$node_dir"
+  npm install --silent --no-audit --no-fund --prefix "$node_dir" "$encoder" >/dev/null
+fi

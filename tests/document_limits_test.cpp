@@ -115,14 +115,21 @@ TEST(RasterPages, WhatWouldPrintAsGarbageOrRunOffTheRollIsRefused) {
   }
 }
 
-TEST(RawDocuments, OnlyWholeStreamsOfThePrintersOwnRecordsAreTaken) {
+// Any ESC/POS that parses whole is taken: the pipeline's own records, and
+// what point-of-sale software writes (text, code pages, FS .); what does
+// not parse is refused with its offset and bytes.
+TEST(RawDocuments, WholeDocumentsAreTakenAndOthersRefusedWithTheirOffset) {
   const std::vector<uint8_t> record = {0x1D, 'v', '0', 0, 1, 0, 1, 0, 0x80, 0x1B, 'J', 1, 0x1D, 'V', 66, 0};
   EXPECT_EQ(CheckRawDocument(record.data(), record.size()), "");
+  // ESC @, FS . (two-byte characters off), ESC t 2 (PC850), "Caf\x82 ", LF.
+  const std::vector<uint8_t> pos = {0x1B, '@', 0x1C, '.', 0x1B, 't', 2, 'C', 'a', 'f', 0x82, ' ', '\n'};
+  EXPECT_EQ(CheckRawDocument(pos.data(), pos.size()), "");
   const std::vector<uint8_t> cutShort(record.begin(), record.begin() + 7);
-  EXPECT_NE(CheckRawDocument(cutShort.data(), cutShort.size()).find("not one this printer takes (offset 0:"),
-            std::string::npos);
-  const std::vector<uint8_t> text = {'h', 'i'};
-  EXPECT_NE(CheckRawDocument(text.data(), text.size()).find("(offset 0: expected GS (0x1D), found 0x68)"),
+  EXPECT_EQ(CheckRawDocument(cutShort.data(), cutShort.size()),
+            "The ESC/POS document is not one this printer takes (offset 0: GS v 0 needs 8 bytes, 7 are there "
+            "(bytes 1D 76 30 00 01 00 01)).");
+  const std::vector<uint8_t> unknown = {'h', 'i', 0x1D, 0x99, 0};
+  EXPECT_NE(CheckRawDocument(unknown.data(), unknown.size()).find("(offset 2: GS 0x99 is not a command"),
             std::string::npos);
   EXPECT_EQ(CheckRawDocument(record.data(), kMaxRawDocument + 1), "The ESC/POS document is larger than 64 MB.");
 }
