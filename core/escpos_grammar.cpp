@@ -185,6 +185,8 @@ struct Framer {
   std::string* why;
   std::string name;
 
+  bool cutShort = false;
+
   size_t Fail(const std::string& text) {
     *why = text;
     return 0;
@@ -192,6 +194,7 @@ struct Framer {
   // `want` bytes in all; said as `what` when they are not there.
   size_t Need(unsigned long long want, const char* what) {
     if (want <= left) return static_cast<size_t>(want);
+    cutShort = true;
     return Fail(name + " needs " + std::to_string(want) + " bytes" + (*what ? std::string(" with its ") + what : "") +
                 ", " + std::to_string(left) + " are there");
   }
@@ -413,6 +416,7 @@ bool WalkDocument(const uint8_t* data, size_t size, PieceSink& sink, GrammarErro
       std::string why;
       if (at + 1 >= size) {
         error->offset = at;
+        error->cutShort = true;
         error->what = std::string(PrefixName(b)) + " at the end of the document, with no command (" +
                       Bytes(data + at, size - at) + ")";
         return false;
@@ -432,6 +436,7 @@ bool WalkDocument(const uint8_t* data, size_t size, PieceSink& sink, GrammarErro
       if (length == 0) {
         error->offset = at;
         error->what = why + " (" + Bytes(data + at, size - at) + ")";
+        error->cutShort = framer.cutShort;
         return false;
       }
       piece.size = length;
@@ -482,6 +487,36 @@ std::string PassThrough(const uint8_t* data, size_t size, GrammarError* error, s
   if (!WalkDocument(data, size, keep, error)) return std::string();
   if (removed) *removed = keep.removed;
   return std::move(keep.out);
+}
+
+void QueryScanner::FeedInto(const uint8_t* data, size_t size, Collected* collected) {
+  if (broken_) return;
+  pending_.append(reinterpret_cast<const char*>(data), size);
+  class Find : public PieceSink {
+   public:
+    Find(const uint8_t* bytes, Collected* out) : bytes_(bytes), out_(out) {}
+    bool Take(const Piece& piece) override {
+      const uint8_t* p = bytes_ + piece.offset;
+      const bool eot = piece.prefix == kDLE && piece.code == kEOT && piece.size == 3 && p[2] >= 1 && p[2] <= 4;
+      const bool gsr = piece.prefix == kGS && piece.code == 'r' && (p[2] == 1 || p[2] == 2 || p[2] == '1' || p[2] == '2');
+      if ((eot || gsr) && out_->count < sizeof out_->queries / sizeof out_->queries[0])
+        out_->queries[out_->count++] = {eot, static_cast<uint8_t>(eot ? p[2] : (p[2] & 0x0F))};
+      return true;
+    }
+
+   private:
+    const uint8_t* bytes_;
+    Collected* out_;
+  } find(reinterpret_cast<const uint8_t*>(pending_.data()), collected);
+  GrammarError error;
+  if (WalkDocument(reinterpret_cast<const uint8_t*>(pending_.data()), pending_.size(), find, &error)) {
+    pending_.clear();
+  } else if (error.cutShort) {
+    pending_.erase(0, error.offset);  // the last piece waits for its bytes
+  } else {
+    broken_ = true;
+    pending_.clear();
+  }
 }
 
 std::string PieceName(const uint8_t* data, const Piece& piece) {

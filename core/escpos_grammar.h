@@ -47,6 +47,7 @@ class PieceSink {
 struct GrammarError {
   size_t offset = 0;
   std::string what;  // "GS v 0 needs 2048 bytes of image data, 100 are there (bytes 1D 76 30 00 ...)"
+  bool cutShort = false;  // the piece at `offset` only lacks bytes past the end
 };
 
 // Walks `size` bytes piece by piece. True when the whole document is
@@ -65,6 +66,36 @@ std::string PassThrough(const uint8_t* data, size_t size, GrammarError* error, s
 // A command's name as the reference writes it: "GS v 0", "ESC @",
 // "GS ( k".
 std::string PieceName(const uint8_t* data, const Piece& piece);
+
+// The status requests of a document that comes in pieces (a socket print
+// client's data), found at command boundaries as the data comes: DLE EOT n
+// (n 1 to 4) and GS r n (n 1, 2). Bytes of an image or a barcode never
+// count. Once the data does not parse, nothing more is found.
+class QueryScanner {
+ public:
+  struct Query {
+    bool realTime;  // DLE EOT n; else GS r n
+    uint8_t n;
+  };
+  // Takes the next `size` bytes; calls `found(query)` for each request
+  // completed by them, in order.
+  template <typename Found>
+  void Feed(const uint8_t* data, size_t size, Found found) {
+    Collected collected;
+    FeedInto(data, size, &collected);
+    for (size_t i = 0; i < collected.count; ++i) found(collected.queries[i]);
+  }
+  bool Broken() const { return broken_; }
+
+ private:
+  struct Collected {
+    Query queries[64];
+    size_t count = 0;
+  };
+  void FeedInto(const uint8_t* data, size_t size, Collected* collected);
+  std::string pending_;  // the last piece, not whole yet
+  bool broken_ = false;
+};
 
 }  // namespace escpos
 

@@ -126,6 +126,7 @@ bool DriverCallback(pappl_system_t*, const char* driver_name, const char* device
   data->rendpage_cb = NoRasterPageCallback;
   data->rendjob_cb = NoRasterJobCallback;
   data->status_cb = receipt::PollStatusCallback;
+  data->rawanswer_cb = receipt::RawAnswerCallback;
   data->testpage_cb = TestPageCallback;
   data->printfile_cb = RawFileCallback;
   data->format = kDriverFormat;
@@ -206,8 +207,11 @@ pappl_system_t* SystemCallback(int num_options, cups_option_t* options, void*) {
 
   // TLS is on: a client that starts with a TLS handshake gets HTTPS on the
   // same port, and the web pages that ask for the password move to it.
+  // Socket printing (TCP 9099 + the printer's id) when asked, listening
+  // where IPP does.
+  const pappl_soptions_t rawSocket = server.rawSocket ? PAPPL_SOPTIONS_RAW_SOCKET : PAPPL_SOPTIONS_NONE;
   pappl_system_t* system = papplSystemCreate(
-      PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY,
+      PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY | rawSocket,
       "LORVEX Receipt Printers", server.port, "_print,_universal", spool, server.logFile.c_str(),
       PapplLogLevel(server.logLevel), nullptr, false);
   if (system == nullptr) return nullptr;

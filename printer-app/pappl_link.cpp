@@ -8,8 +8,12 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <chrono>
 #include <map>
 #include <mutex>
+#include <vector>
+
+#include "escpos_grammar.h"
 
 namespace receipt {
 
@@ -66,6 +70,31 @@ class IdlePrinter : public LinkJob {
  private:
   pappl_printer_t* printer_;
 };
+
+// Each printer's latest status, as shown, and when it was learnt.
+struct Latest {
+  PrinterStatus status;
+  std::chrono::steady_clock::time_point when;
+};
+std::mutex g_latestMutex;
+std::map<int, Latest> g_latest;
+
+bool LatestOf(pappl_printer_t* printer, Latest* out) {
+  std::lock_guard<std::mutex> lock(g_latestMutex);
+  auto it = g_latest.find(papplPrinterGetID(printer));
+  if (it == g_latest.end()) return false;
+  *out = it->second;
+  return true;
+}
+
+// What each printer's socket print client has sent so far, for its
+// status requests: one client at a time per printer.
+struct Client {
+  int jobId = 0;
+  escpos::QueryScanner scanner;
+};
+std::mutex g_clientsMutex;
+std::map<int, Client> g_clients;
 
 std::string g_markFolder;
 
@@ -177,6 +206,10 @@ Answering PapplLinkJob::Known() { return KnownOf(printer_); }
 void PapplLinkJob::Remember(Answering answering) { RememberOf(printer_, answering); }
 
 void ShowStatus(pappl_printer_t* printer, const PrinterStatus& status) {
+  {
+    std::lock_guard<std::mutex> lock(g_latestMutex);
+    g_latest[papplPrinterGetID(printer)] = {status, std::chrono::steady_clock::now()};
+  }
   ShowPaper(printer, PaperLevel(status));
   unsigned add = PAPPL_PREASON_NONE;
   if (status.paperEnd) add |= PAPPL_PREASON_MEDIA_EMPTY;
@@ -189,6 +222,29 @@ void ShowStatus(pappl_printer_t* printer, const PrinterStatus& status) {
   papplPrinterSetReasons(printer, static_cast<pappl_preason_t>(add), static_cast<pappl_preason_t>(kStatusReasons & ~add));
   const std::string message = StatusMessage(status);
   papplPrinterSetStateMessage(printer, message.empty() ? nullptr : message.c_str());
+}
+
+size_t RawAnswerCallback(pappl_job_t* job, const unsigned char* data, size_t size, unsigned char* answer,
+                         size_t answerSize) {
+  pappl_printer_t* printer = papplJobGetPrinter(job);
+  std::vector<escpos::QueryScanner::Query> queries;
+  {
+    std::lock_guard<std::mutex> lock(g_clientsMutex);
+    Client& client = g_clients[papplPrinterGetID(printer)];
+    if (client.jobId != papplJobGetID(job)) client = Client{papplJobGetID(job), {}};
+    client.scanner.Feed(data, size, [&](const escpos::QueryScanner::Query& q) { queries.push_back(q); });
+  }
+  if (queries.empty() || !MayAskOf(printer)) return 0;
+  Latest latest;
+  const bool fresh = LatestOf(printer, &latest) && std::chrono::steady_clock::now() - latest.when < std::chrono::seconds(2);
+  if (!fresh) PollStatusCallback(printer);  // asks when the printer is free
+  if (KnownOf(printer) != Answering::kYes || !LatestOf(printer, &latest)) return 0;
+  size_t n = 0;
+  for (const escpos::QueryScanner::Query& q : queries) {
+    if (n == answerSize) break;
+    answer[n++] = q.realTime ? RealTimeAnswerFor(q.n, latest.status) : DoneAnswerFor(q.n, latest.status);
+  }
+  return n;
 }
 
 bool PollStatusCallback(pappl_printer_t* printer) {

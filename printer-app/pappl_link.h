@@ -62,6 +62,14 @@ void HoldJobsStoppedByARestart(pappl_system_t* system);
 // so is saved by then). The status poll calls it.
 void ForgetMarksOfDoneJobs(pappl_system_t* system);
 
+// PAPPL's rawanswer_cb: the answers to the status requests a socket print
+// client sends on the connection (DLE EOT 1 to 4, GS r 1 and 2), from the
+// printer's latest status, asked afresh when older than 2 s and the printer
+// is free. A printer that never answers gets no answer, as it would give
+// none itself.
+size_t RawAnswerCallback(pappl_job_t* job, const unsigned char* data, size_t size, unsigned char* answer,
+                         size_t answerSize);
+
 // Asks an idle printer's status and shows it: PAPPL's status callback, and
 // the poll every few seconds. True when it could be asked.
 bool PollStatusCallback(pappl_printer_t* printer);

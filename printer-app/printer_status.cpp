@@ -37,6 +37,22 @@ bool ParseDoneAnswer(uint8_t byte, PrinterStatus* status) {
   return true;
 }
 
+uint8_t RealTimeAnswerFor(int n, const PrinterStatus& s) {
+  uint8_t answer = 0x12;  // bits 1 and 4 set, 0 and 7 clear
+  switch (n) {
+    case 1: if (s.offline || s.coverOpen || s.paperEnd) answer |= Bit(3); break;
+    case 2: answer |= (s.coverOpen ? Bit(2) : 0) | (s.paperEnd ? Bit(5) : 0) | (s.error ? Bit(6) : 0); break;
+    case 3: if (s.error) answer |= Bit(5); break;
+    case 4: answer |= (s.paperNearEnd ? Bit(2) | Bit(3) : 0) | (s.paperEnd ? Bit(5) | Bit(6) : 0); break;
+  }
+  return answer;
+}
+
+uint8_t DoneAnswerFor(int n, const PrinterStatus& s) {
+  if (n != 1) return 0;
+  return static_cast<uint8_t>((s.paperNearEnd ? Bit(0) | Bit(1) : 0) | (s.paperEnd ? Bit(2) | Bit(3) : 0));
+}
+
 int PaperLevel(const PrinterStatus& status) {
   if (status.paperEnd) return 0;
   if (status.paperNearEnd) return 10;

@@ -61,6 +61,13 @@ bool ParseDoneAnswer(uint8_t byte, PrinterStatus* status);
 constexpr int kPaperLevelUnknown = -2;
 int PaperLevel(const PrinterStatus& status);
 
+// The answer byte a printer in `status` gives to DLE EOT n (n 1 to 4) and
+// to GS r n (n 1 paper sensors, 2 drawer kick connector: not known, 0), as
+// the server answers a point-of-sale client for it. DLE EOT 3 (error cause)
+// says an unrecoverable error when the printer reports one.
+uint8_t RealTimeAnswerFor(int n, const PrinterStatus& status);
+uint8_t DoneAnswerFor(int n, const PrinterStatus& status);
+
 // One sentence for the person at the printer, or "" when all is well.
 std::string StatusMessage(const PrinterStatus& status);
 

@@ -50,6 +50,18 @@ bool ParseServerOptions(const std::function<const char*(const char*)>& option, S
     }
     if (!known) return Refuse(why, std::string("log-level=") + level + " is not one of debug, info, warn, error, fatal.");
   }
+  if (const char* list = option("server-options")) {
+    std::string rest = list;
+    while (!rest.empty()) {
+      const size_t comma = rest.find(',');
+      const std::string one = rest.substr(0, comma);
+      rest = comma == std::string::npos ? "" : rest.substr(comma + 1);
+      if (one == "raw-socket")
+        o.rawSocket = true;
+      else if (one != "none")
+        return Refuse(why, std::string("server-options=") + list + ": '" + one + "' is not one of raw-socket, none.");
+    }
+  }
   if (const char* log = option("log-file")) o.logFile = log;
   if (const char* spool = option("spool-directory")) o.spoolDirectory = spool;
   if (const char* listen = option("listen-hostname")) o.listen = listen;

@@ -20,6 +20,9 @@ struct ServerOptions {
   // max-connections-per-client: connections one address may hold at once,
   // 1 to 10000.
   int maxConnectionsPerClient = 32;
+  // server-options: a comma-separated list; "raw-socket" takes raw jobs on
+  // TCP port 9099 + each printer's id (9100 for the first), "none" nothing.
+  bool rawSocket = false;
 };
 
 // Reads the options that `option(name)` gives (null when absent). False,

@@ -3,6 +3,7 @@
 // answers on the line taken out of what is passed on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -152,6 +153,33 @@ TEST(Grammar, PassThroughTakesOutWhatThePrinterAnswers) {
   const Bytes bad = {0x1B, 0x01};
   EXPECT_EQ(escpos::PassThrough(bad.data(), bad.size(), &error), "");
   EXPECT_EQ(error.offset, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// A socket print client's data comes in pieces: status requests are found
+// whole and at command boundaries, never inside an image's bytes.
+TEST(QueryScanner, FindsRequestsAsTheyCompleteAndNeverInsideData) {
+  // An image whose data holds DLE EOT 1 and GS r 1, then the real ones.
+  const Bytes doc = Cat({{0x10, 0x04, 2}, {0x1D, 'v', '0', 0, 6, 0, 1, 0, 0x10, 0x04, 0x01, 0x1D, 'r', 0x01},
+                         {'O', 'K', '\n'}, {0x1D, 'r', 1}, {0x10, 0x04, 4}});
+  for (size_t chunk : {size_t{1}, size_t{2}, size_t{5}, doc.size()}) {
+    escpos::QueryScanner scanner;
+    std::vector<std::pair<bool, int>> found;
+    for (size_t at = 0; at < doc.size(); at += chunk)
+      scanner.Feed(doc.data() + at, std::min(chunk, doc.size() - at),
+                   [&](const escpos::QueryScanner::Query& q) { found.push_back({q.realTime, q.n}); });
+    EXPECT_EQ(found, (std::vector<std::pair<bool, int>>{{true, 2}, {false, 1}, {true, 4}})) << chunk;
+    EXPECT_FALSE(scanner.Broken());
+  }
+  escpos::QueryScanner scanner;
+  int found = 0;
+  const Bytes bad = {0x1D, 0x99, 0x10, 0x04, 0x01};
+  scanner.Feed(bad.data(), bad.size(), [&](const escpos::QueryScanner::Query&) { ++found; });
+  EXPECT_TRUE(scanner.Broken());
+  EXPECT_EQ(found, 0) << "after data that does not parse, nothing is answered";
 }
 
 }  // namespace

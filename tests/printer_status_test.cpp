@@ -82,3 +82,41 @@ TEST(StatusMessage, SaysWhatToDo) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the server answers a point-of-sale client for the printer reads back
+// as the same status, for every combination of what it can say.
+TEST(AnswersForClients, ReadBackAsTheStatusTheyStandFor) {
+  for (int bits = 0; bits < 32; ++bits) {
+    receipt::PrinterStatus s;
+    s.offline = bits & 1;
+    s.coverOpen = bits & 2;
+    s.paperEnd = bits & 4;
+    s.paperNearEnd = bits & 8;
+    s.error = bits & 16;
+    const uint8_t answers[3] = {receipt::RealTimeAnswerFor(1, s), receipt::RealTimeAnswerFor(2, s),
+                                receipt::RealTimeAnswerFor(4, s)};
+    receipt::PrinterStatus back;
+    ASSERT_TRUE(receipt::ParseStatusAnswers(answers, 3, &back)) << bits;
+    EXPECT_EQ(back.offline, s.offline || s.coverOpen || s.paperEnd) << bits;
+    EXPECT_EQ(back.coverOpen, s.coverOpen);
+    EXPECT_EQ(back.paperEnd, s.paperEnd);
+    EXPECT_EQ(back.paperNearEnd, s.paperNearEnd);
+    EXPECT_EQ(back.error, s.error);
+    EXPECT_TRUE(receipt::IsRealTimeAnswer(receipt::RealTimeAnswerFor(3, s)));
+    receipt::PrinterStatus done;
+    ASSERT_TRUE(receipt::ParseDoneAnswer(receipt::DoneAnswerFor(1, s), &done));
+    EXPECT_EQ(done.paperEnd, s.paperEnd);
+    EXPECT_EQ(done.paperNearEnd, s.paperNearEnd);
+  }
+  // Hand-worked: the paper is out.
+  receipt::PrinterStatus out;
+  out.paperEnd = true;
+  EXPECT_EQ(receipt::RealTimeAnswerFor(4, out), 0x72);
+  EXPECT_EQ(receipt::RealTimeAnswerFor(2, out), 0x32);
+  EXPECT_EQ(receipt::DoneAnswerFor(1, out), 0x0C);
+  EXPECT_EQ(receipt::DoneAnswerFor(2, out), 0x00);
+}
+
+}  // namespace

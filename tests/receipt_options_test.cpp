@@ -202,9 +202,12 @@ TEST(ServerOptionsTest, GoodValuesAreTakenAndBadOnesRefusedByName) {
                     &o, &why))
       << why;
   EXPECT_EQ(o.maxConnectionsPerClient, 200);
+  EXPECT_FALSE(o.rawSocket);
   EXPECT_EQ(o.port, 631);
   EXPECT_EQ(o.logLevel, ServerOptions::LogLevel::kDebug);
   EXPECT_EQ(o.fileDeviceDir, "/tmp");
+  ASSERT_TRUE(Parse({{"server-options", "none,raw-socket"}}, &o, &why)) << why;
+  EXPECT_TRUE(o.rawSocket);
   const struct {
     const char* name;
     const char* value;
@@ -219,6 +222,7 @@ TEST(ServerOptionsTest, GoodValuesAreTakenAndBadOnesRefusedByName) {
       {"max-connections-per-client", "0", "max-connections-per-client=0 is not a number from 1 to 10000."},
       {"max-connections-per-client", "-5", "max-connections-per-client=-5 is not a number"},
       {"log-level", "bogus", "log-level=bogus is not one of debug, info, warn, error, fatal."},
+      {"server-options", "raw-socket,usb-printer", "server-options=raw-socket,usb-printer: 'usb-printer' is not one of"},
       {"log-level", "DEBUG", "log-level=DEBUG is not one of"},
       {"file-device-dir", "relative/dir", "file-device-dir=relative/dir is not an absolute path to a folder."},
       {"file-device-dir", "/nonexistent-lorvex", "is not an absolute path to a folder."},

@@ -9,6 +9,11 @@
       server closed at once (within 1 s) and how many in all.
   clients.py print-slowly PORT PRINTER FILE FORMAT BYTES_PER_SECOND
       one IPP Print-Job whose document comes at that rate; prints the job id.
+  clients.py ask PORT HEX SECONDS          sends the bytes HEX on a socket
+      print connection and prints the bytes answered within SECONDS (in hex,
+      "none" for none), then closes.
+  clients.py send-and-wait PORT HEX        sends HEX and keeps the connection
+      open without sending; prints the seconds until the server closes it.
 """
 import socket
 import struct
@@ -106,12 +111,46 @@ def print_slowly(port, printer, path, fmt, rate):
     print(struct.unpack(">i", answer[at + len(marker):at + len(marker) + 4])[0] if at >= 0 else 0)
 
 
+def ask(port, data, seconds):
+    s = socket.create_connection(("127.0.0.1", port), timeout=5)
+    s.sendall(bytes.fromhex(data))
+    s.settimeout(seconds)
+    got = b""
+    end = time.time() + seconds
+    while time.time() < end:
+        try:
+            more = s.recv(64)
+        except OSError:
+            break
+        if not more:
+            break
+        got += more
+    s.close()
+    print(got.hex() if got else "none")
+
+
+def send_and_wait(port, data):
+    s = socket.create_connection(("127.0.0.1", port), timeout=60)
+    s.sendall(bytes.fromhex(data))
+    start = time.time()
+    try:
+        while s.recv(64):
+            pass
+    except OSError:
+        pass
+    print("%.1f" % (time.time() - start))
+
+
 if __name__ == "__main__":
     what = sys.argv[1]
     if what == "slow-headers":
         slow_headers(int(sys.argv[2]), int(sys.argv[3]), float(sys.argv[4]))
     elif what == "idle":
         idle(int(sys.argv[2]), int(sys.argv[3]), float(sys.argv[4]))
+    elif what == "ask":
+        ask(int(sys.argv[2]), sys.argv[3], float(sys.argv[4]))
+    elif what == "send-and-wait":
+        send_and_wait(int(sys.argv[2]), sys.argv[3])
     elif what == "print-slowly":
         print_slowly(int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5], int(sys.argv[6]))
     else:
