@@ -198,6 +198,14 @@ struct Framer {
     return Fail(name + " needs " + std::to_string(want) + " bytes" + (*what ? std::string(" with its ") + what : "") +
                 ", " + std::to_string(left) + " are there");
   }
+  // "X ( fn pL pH d...": a function byte, then a 16-bit count of the bytes
+  // after it.
+  size_t Function(Piece* piece) {
+    if (!Need(5, "")) return 0;
+    piece->function = p[2];
+    name += " " + CodeName(p[2]);
+    return Need(5ULL + Word(3), "data");
+  }
   // Byte `i`, or -1 when the document ends before it.
   int At(size_t i) const { return i < left ? p[i] : -1; }
   size_t Word(size_t i) const { return static_cast<size_t>(p[i]) | static_cast<size_t>(p[i + 1]) << 8; }
@@ -224,10 +232,7 @@ size_t FrameSpecial(Framer& f, uint8_t prefix, uint8_t code, Piece* piece) {
           return f.Need(at, "character data");
         }
         case '(':  // ESC ( fn pL pH d...
-          if (!f.Need(5, "")) return 0;
-          piece->function = p[2];
-          f.name += std::string(" ") + static_cast<char>(p[2] >= ' ' && p[2] < 0x7F ? p[2] : '?');
-          return f.Need(5 + f.Word(3), "data");
+          return f.Function(piece);
         case '*': {  // ESC * m nL nH d...: m 0 and 1 one byte a column, 32 and 33 three
           if (!f.Need(5, "")) return 0;
           const unsigned m = p[2];
@@ -257,13 +262,9 @@ size_t FrameSpecial(Framer& f, uint8_t prefix, uint8_t code, Piece* piece) {
       break;
     case kGS:
       switch (code) {
-        case '(': {  // GS ( fn pL pH d...
-          if (!f.Need(5, "")) return 0;
-          piece->function = p[2];
-          f.name += " " + CodeName(p[2]);
-          piece->answers = p[2] == 'H';  // GS ( H: request a response or status
-          return f.Need(5 + f.Word(3), "data");
-        }
+        case '(':  // GS ( fn pL pH d...; GS ( H requests a response or status
+          piece->answers = f.At(2) == 'H';
+          return f.Function(piece);
         case '*': {  // GS * x y d...: x * y * 8 bytes
           if (!f.Need(4, "")) return 0;
           return f.Need(4ULL + 8ULL * p[2] * p[3], "image data");
@@ -332,12 +333,8 @@ size_t FrameSpecial(Framer& f, uint8_t prefix, uint8_t code, Piece* piece) {
       break;
     case kFS:
       switch (code) {
-        case '(': {  // FS ( fn pL pH d...
-          if (!f.Need(5, "")) return 0;
-          piece->function = p[2];
-          f.name += " " + CodeName(p[2]);
-          return f.Need(5 + f.Word(3), "data");
-        }
+        case '(':  // FS ( fn pL pH d...
+          return f.Function(piece);
         case 'q': {  // FS q n, then n logos of xL xH yL yH and (x * y * 8) bytes
           if (!f.Need(3, "")) return 0;
           unsigned long long at = 3;
