@@ -88,6 +88,10 @@ listening=$(ss -ltnH "sport = :$raw" | awk '{print $4}' | sort | tr '\n' ' ')
 [ -n "$listening" ] || fail "nothing listens on port $raw"
 grep -qE '(^| )(0\.0\.0\.0|\*|\[::\]):' <<<"$listening" && fail "port $raw listens on every address: $listening"
 grep -qE '127\.0\.0\.1:|\[::1\]:' <<<"$listening" || fail "port $raw does not listen on loopback: $listening"
+curl -s "http://localhost:$port/pos" | grep -q "Socket printing on TCP port $raw." ||
+  fail "the printer's web page does not say its socket print port"
+curl -s -H 'Accept-Language: zh-TW' "http://localhost:$port/pos" | grep -q "通訊端列印使用 TCP 連接埠 $raw。" ||
+  fail "the Traditional Chinese page does not say the socket print port"
 # sock_print FILE: sends it as one connection; the job's final state.
 sock_print() {
   local before id s
