@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "document_limits.h"
-#include "escpos_grammar.h"
 #include "image_rows.h"
 #include "job_pages.h"
 #include "pappl_link.h"
@@ -278,11 +277,10 @@ bool RawFileCallback(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* devi
   while (bytes.size() <= kMaxRawDocument && (n = fread(chunk, 1, sizeof chunk, in)) > 0)
     bytes.insert(bytes.end(), chunk, chunk + n);
   fclose(in);
-  const std::string refusal = CheckRawDocument(bytes.data(), bytes.size());
-  if (!refusal.empty()) return Failed(job, refusal);
-  escpos::GrammarError error;
+  std::string out;
   size_t removed = 0;
-  const std::string out = escpos::PassThrough(bytes.data(), bytes.size(), &error, &removed);
+  const std::string refusal = CheckRawDocument(bytes.data(), bytes.size(), &out, &removed);
+  if (!refusal.empty()) return Failed(job, refusal);
   if (removed)
     papplLogJob(job, PAPPL_LOGLEVEL_INFO,
                 "%u status request(s) or automatic status back taken out of the document: the server asks the "

@@ -62,11 +62,16 @@ std::string CheckRasterPage(const RasterHeader& h, unsigned page, unsigned lineD
   return "";
 }
 
-std::string CheckRawDocument(const uint8_t* data, size_t size) {
+std::string CheckRawDocument(const uint8_t* data, size_t size, std::string* toSend, size_t* removed) {
   if (size > kMaxRawDocument)
     return "The ESC/POS document is larger than " + std::to_string(kMaxRawDocument >> 20) + " MB.";
   escpos::GrammarError error;
-  if (escpos::CheckDocument(data, size, &error)) return "";
+  if (toSend != nullptr) {
+    *toSend = escpos::PassThrough(data, size, &error, removed);
+    if (error.what.empty()) return "";  // taken (it may send nothing: status requests only)
+  } else if (escpos::CheckDocument(data, size, &error)) {
+    return "";
+  }
   return "The ESC/POS document is not one this printer takes (offset " + std::to_string(error.offset) + ": " +
          error.what + ").";
 }

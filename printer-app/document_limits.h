@@ -68,7 +68,10 @@ std::string CheckRasterPage(const RasterHeader& h, unsigned page, unsigned lineD
 
 // Empty when an ESC/POS document of `size` bytes is one the printer takes
 // whole (escpos_grammar.h: every command framed); otherwise the job's
-// message, naming the offset and the bytes.
-std::string CheckRawDocument(const uint8_t* data, size_t size);
+// message, naming the offset and the bytes. With `toSend`, the same walk
+// also makes the bytes that go to the printer (escpos::PassThrough: the
+// commands the printer answers on the line taken out, `removed` of them).
+std::string CheckRawDocument(const uint8_t* data, size_t size, std::string* toSend = nullptr,
+                             size_t* removed = nullptr);
 
 #endif  // LORVEX_PRINTER_APP_DOCUMENT_LIMITS_H

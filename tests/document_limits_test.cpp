@@ -132,6 +132,19 @@ TEST(RawDocuments, WholeDocumentsAreTakenAndOthersRefusedWithTheirOffset) {
   EXPECT_NE(CheckRawDocument(unknown.data(), unknown.size()).find("(offset 2: GS 0x99 is not a command"),
             std::string::npos);
   EXPECT_EQ(CheckRawDocument(record.data(), kMaxRawDocument + 1), "The ESC/POS document is larger than 64 MB.");
+  // The same walk makes what is sent: a document of status requests only is
+  // taken and sends nothing; one that does not parse sends nothing either.
+  std::string toSend = "stale";
+  size_t removed = 0;
+  const std::vector<uint8_t> asks = {0x10, 0x04, 1, 0x1D, 'r', 1};
+  EXPECT_EQ(CheckRawDocument(asks.data(), asks.size(), &toSend, &removed), "");
+  EXPECT_EQ(toSend, "");
+  EXPECT_EQ(removed, 2u);
+  const std::vector<uint8_t> withText = {'H', 'i', 0x10, 0x04, 4};
+  EXPECT_EQ(CheckRawDocument(withText.data(), withText.size(), &toSend, &removed), "");
+  EXPECT_EQ(toSend, "Hi");
+  EXPECT_NE(CheckRawDocument(unknown.data(), unknown.size(), &toSend), "");
+  EXPECT_EQ(toSend, "");
 }
 
 }  // namespace
