@@ -190,6 +190,17 @@ void RestartSpooler(InstallSystem& system) {
   }
 }
 
+DriverRegistration RegistrationFor(const InstallRequest& request) {
+  DriverRegistration driver;
+  driver.name = request.driverName;
+  driver.driverPath = WTXT("uniDRV.DLL");
+  driver.dataFile = request.dataFile ? request.dataFile : WTXT("");
+  driver.configFile = WTXT("uniDRVUI.DLL");
+  driver.dependentFiles = DependentFileList();
+  driver.defaultDataType = WTXT("RAW");
+  return driver;
+}
+
 int InstallDriverAndQueue(InstallSystem& system, const WText& sourceDirectory,
                           const InstallRequest& request, WText* missingFile) {
   const uint16_t architectureCode = system.NativeArchitecture();
@@ -220,20 +231,16 @@ int InstallDriverAndQueue(InstallSystem& system, const WText& sourceDirectory,
     allCopied = CopyIntoDriverDirectory(system, *item.source, item.file, directory) && allCopied;
   }
 
-  if (allCopied && !IsDriverInstalled(system, request.driverName)) {
-    DriverRegistration driver;
-    driver.name = request.driverName;
-    driver.driverPath = WTXT("uniDRV.DLL");
-    driver.dataFile = request.dataFile ? request.dataFile : WTXT("");
-    driver.configFile = WTXT("uniDRVUI.DLL");
-    driver.dependentFiles = DependentFileList();
-    driver.defaultDataType = WTXT("RAW");
+  const bool installed = allCopied && IsDriverInstalled(system, request.driverName);
+  if (allCopied && (!installed || request.replaceDriverFiles)) {
+    DriverRegistration driver = RegistrationFor(request);
+    driver.replaceFiles = installed;
     if (!system.RegisterDriver(driver)) {
       TraceKeepingError(system, WTXT("AddPrinterDriver failed, errcode:%d."),
                         {int(system.LastError())});
       return 0;
     }
-    bool listed = false;
+    bool listed = installed;
     for (int i = 0; i < kDriverListedTries && !listed; ++i) {
       listed = IsDriverInstalled(system, request.driverName);
       if (!listed) system.Sleep(kPollSleepMs);
@@ -303,10 +310,14 @@ int InstallPrinter(InstallSystem& system, const WText& sourceDirectory, InstallR
   const int result = InstallDriverAndQueue(system, sourceDirectory, request, missingFile);
   if (result == 0) return 0;
 
-  const std::optional<std::vector<WText>> ports = system.PortNames();
-  if (ports && Contains(*ports, request.portName)) return result;
-  RestartSpooler(system);
+  RestartSpoolerUnlessPortListed(system, request.portName);
   return result;
+}
+
+void RestartSpoolerUnlessPortListed(InstallSystem& system, const WText& portName) {
+  const std::optional<std::vector<WText>> ports = system.PortNames();
+  if (ports && Contains(*ports, portName)) return;
+  RestartSpooler(system);
 }
 
 }  // namespace lorvex

@@ -32,6 +32,9 @@ struct InstallRequest {
   const WChar* dataFile = nullptr;     // the model's printer description
   const WChar* resourceDll = nullptr;  // carried along, not used here
   uint16_t usb = 0;                    // 1 when the port came from discovery
+  // The driver is registered again when it is already installed, so that
+  // the spooler replaces its files (the unattended install's upgrade).
+  bool replaceDriverFiles = false;
 };
 
 // The level-3 driver record the installation registers.
@@ -43,6 +46,9 @@ struct DriverRegistration {
   WText configFile;            // "uniDRVUI.DLL"
   std::vector<WChar> dependentFiles;
   WText defaultDataType;       // "RAW"
+  // Registered over an installed driver of that name: the spooler copies
+  // every file anew, also over files it has loaded.
+  bool replaceFiles = false;
 };
 
 // The level-2 printer record of the new queue.
@@ -164,6 +170,9 @@ bool CopyDriverFile(InstallSystem& system, const WText& sourceDirectory, const W
 // Stops the running spooler and starts it again, waiting up to 10 s for
 // each; leaves a spooler that is not running alone.
 void RestartSpooler(InstallSystem& system);
+// The driver record of a request.
+DriverRegistration RegistrationFor(const InstallRequest& request);
+
 // Copies the package, registers the driver and adds the queue. Nonzero when
 // the queue opens (or already existed); zero with the failing call's last
 // error otherwise.
@@ -183,6 +192,10 @@ bool SetDefaultPrinter(InstallSystem& system, const WText& printerName);
 // changed.
 int InstallPrinter(InstallSystem& system, const WText& sourceDirectory, InstallRequest& request,
                    WText* missingFile = nullptr);
+
+// Restarts the spooler unless it lists the port (so that it picks up a USB
+// port the system made since it started).
+void RestartSpoolerUnlessPortListed(InstallSystem& system, const WText& portName);
 
 }  // namespace lorvex
 

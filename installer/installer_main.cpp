@@ -1,17 +1,27 @@
 // installer_main.cpp: the installer program: the splash, the configuration
-// dialog and the flow behind its buttons.
+// dialog and the flow behind its buttons, and the switches of scripts.
 //
-// The program takes no command line. The splash opens maximised as a blue
-// backdrop and at once opens the configuration dialog on top of it, which
-// stays open through any number of USB checks, installations and test pages
-// until Cancel, or until the port wizard has been started.
+// Without arguments the splash opens maximised as a blue backdrop and at
+// once opens the configuration dialog on top of it, which stays open through
+// any number of USB checks, installations and test pages until Cancel, or
+// until the port wizard has been started. With /quiet or /uninstall (see
+// command_line.h) it installs or removes without a window and ends with an
+// exit code.
 #include <windows.h>
 
+#include <cstdio>
+
+#include "command_line.h"
 #include "dialog_rules.h"
 #include "install_core.h"
 #include "installer_program.h"
+#include "maintenance.h"
 #include "usb_discovery.h"
 #include "win_system.h"
+
+#ifndef LX_PACKAGE_VERSION
+#define LX_PACKAGE_VERSION L"0.0.0"
+#endif
 
 namespace lorvex {
 
@@ -36,6 +46,34 @@ UsbPrinterList g_usbPrinters;
 // The splash background, made on first use and kept until the end.
 HBRUSH g_splashBrush = nullptr;
 GdiObject g_splashFont;
+
+// The /log: file: every trace line and the outcome, in UTF-8, appended.
+class LogFile {
+ public:
+  bool Open(const WText& path) {
+    file_.Reset(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file_);
+  }
+  void Line(const WText& text) {
+    if (!file_) return;
+    const std::string bytes = Utf8FromWide(text) + "\r\n";
+    DWORD written = 0;
+    WriteFile(file_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  }
+
+ private:
+  FileHandle file_;
+};
+LogFile g_log;
+
+// Hands the trace to the log as well; the lone line feed after each trace
+// line is the debugger channel's, not the log's.
+void TraceToLog(WinInstallSystem& system) {
+  system.traceSink = [](const WText& text) {
+    if (text != L"\n") g_log.Line(text);
+  };
+}
 
 HBRUSH SplashBrush() {
   if (g_splashBrush == nullptr) g_splashBrush = CreateSolidBrush(kSplashBlue);
@@ -133,6 +171,7 @@ void OnInstallNow(HWND dialog) {
   }
 
   WinInstallSystem system;
+  TraceToLog(system);
   WText missingFile;
   if (InstallPrinter(system, SourceDirectory, request, &missingFile) == 0) {
     const unsigned error = GetLastError();
@@ -146,6 +185,9 @@ void OnInstallNow(HWND dialog) {
     return;
   }
   if (Checked(dialog, ids::kSetDefault)) SetDefaultPrinter(system, request.printerName);
+  // Listed in Apps & features, so that it can be removed again.
+  if (!RegisterUninstallEntry(system, LX_PACKAGE_VERSION, {}))
+    DebugLog(system, L"The entry in Apps & features could not be written, errcode:0x%x.", {unsigned(GetLastError())});
 
   const int question = usb ? ids::kSucceedTestPage : ids::kSucceedPortSetup;
   if (ShowMessage(dialog, LoadText(question), MB_ICONQUESTION | MB_YESNO) != IDYES) return;
@@ -256,7 +298,80 @@ WText LoadText(int id, size_t capacity) {
 
 }  // namespace lorvex
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+namespace lorvex {
+namespace {
+
+// Text for whoever started the program: its console, or what its output
+// is redirected to (UTF-8). False when there is neither.
+bool WriteOut(const WText& text) {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  FileHandle console;
+  if ((out == nullptr || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+    console.Reset(CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    out = console.Get();
+  }
+  if (out == nullptr || out == INVALID_HANDLE_VALUE) return false;
+  const WText line = text + L"\r\n";
+  DWORD written = 0, mode = 0;
+  if (GetConsoleMode(out, &mode))
+    return WriteConsoleW(out, line.c_str(), static_cast<DWORD>(line.size()), &written, nullptr) != FALSE;
+  const std::string bytes = Utf8FromWide(line);
+  return WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != FALSE;
+}
+
+// Whether the arguments ask for no window, even when they were refused.
+bool AsksQuiet(const std::vector<WText>& arguments) {
+  for (const WText& a : arguments) {
+    const WText name = AsciiLower(a);
+    if (name == L"/quiet" || name == L"-quiet" || name == L"/q" || name == L"-q") return true;
+  }
+  return false;
+}
+
+// The outcome: in the log with its code, to the caller's output, and in a
+// message box when a window is allowed.
+int Finish(const Outcome& outcome, bool quiet) {
+  const WText format = LoadText(outcome.message);
+  const WText text = OutcomeText(format, outcome).value_or(format);
+  wchar_t code[16];
+  swprintf(code, 16, L"%d", static_cast<int>(outcome.code));
+  g_log.Line(WText(L"exit code ") + code + L": " + text);
+  WriteOut(text);
+  if (!quiet) {
+    MessageCaption = LoadText(ids::kCaption, kCaptionChars + 1);
+    MessageBoxW(nullptr, text.c_str(), MessageCaption.c_str(),
+                outcome.code == kExitDone ? MB_ICONINFORMATION : MB_ICONERROR);
+  }
+  return outcome.code;
+}
+
+int RunCommand(const Command& command, const WText& commandLine) {
+  if (command.logFile && !g_log.Open(*command.logFile))
+    return Finish(Outcome{kExitBadArguments, ids::kLogRefused, {*command.logFile, unsigned(GetLastError())}},
+                  command.quiet);
+  g_log.Line(L"Installer.exe " LX_PACKAGE_VERSION L" " + commandLine);
+  WinInstallSystem system;
+  TraceToLog(system);
+  if (command.action == Action::kInstall) {
+    PackageInfo package{SourceDirectory, LX_PACKAGE_VERSION};
+    Discover();
+    return Finish(QuietInstall(system, package, command, g_usbPrinters), true);
+  }
+  // /uninstall: the dialog form asks before jobs are thrown away.
+  MessageCaption = LoadText(ids::kCaption, kCaptionChars + 1);
+  auto ask = [](const WText& queue, uint32_t jobs) {
+    const WText text =
+        FormatBounded(kMessageChars, LoadText(ids::kJobsWaitingQuestion).c_str(), {queue, unsigned(jobs)})
+            .value_or(WText());
+    return MessageBoxW(nullptr, text.c_str(), MessageCaption.c_str(), MB_ICONQUESTION | MB_YESNO) == IDYES;
+  };
+  return Finish(Uninstall(system, command.quiet, ask), command.quiet);
+}
+
+}  // namespace
+}  // namespace lorvex
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   using namespace lorvex;
   g_instance = instance;
   WChar path[kPathChars] = {};
@@ -264,6 +379,28 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   WChar drive[_MAX_DRIVE] = {}, directory[_MAX_DIR] = {};
   _wsplitpath_s(path, drive, _MAX_DRIVE, directory, _MAX_DIR, nullptr, 0, nullptr, 0);
   SourceDirectory = FormatBounded(kPathChars, L"%ws%ws", {drive, directory}).value_or(WText());
+
+  const WText line = commandLine != nullptr ? commandLine : L"";
+  const std::vector<WText> arguments = SplitArguments(line);
+  const Command command = ParseCommand(arguments);
+  if (!command.error.empty()) {
+    if (const std::optional<WText> log = LogFileOf(arguments); log && g_log.Open(*log))
+      g_log.Line(L"Installer.exe " LX_PACKAGE_VERSION L" " + line);
+    return Finish(Outcome{kExitBadArguments, ids::kBadArguments, {command.error}}, AsksQuiet(arguments));
+  }
+  switch (command.action) {
+    case Action::kUsage:
+      // Double-clicked with /? (no console): the usage in a box.
+      if (!WriteOut(LoadText(ids::kUsage, 4096)))
+        MessageBoxW(nullptr, LoadText(ids::kUsage, 4096).c_str(), LoadText(ids::kCaption).c_str(), MB_OK);
+      return kExitDone;
+    case Action::kInstall:
+    case Action::kUninstall:
+      return RunCommand(command, line);
+    case Action::kDialog:
+      break;
+  }
+  if (command.logFile && g_log.Open(*command.logFile)) g_log.Line(L"Installer.exe " LX_PACKAGE_VERSION L" " + line);
   DialogBoxParamW(instance, MAKEINTRESOURCEW(ids::kSplashDialog), nullptr, SplashDialogProc, 0);
   return 0;
 }

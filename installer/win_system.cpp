@@ -230,7 +230,10 @@ bool WinInstallSystem::RegisterDriver(const DriverRegistration& driver) {
   info.pConfigFile = config.data();
   info.pDependentFiles = dependent.data();
   info.pDefaultDataType = type.data();
-  return AddPrinterDriverW(nullptr, 3, reinterpret_cast<BYTE*>(&info)) != FALSE;
+  // Over an installed driver the spooler copies every file anew; a file it
+  // has loaded is set aside and the new one used from the next job on.
+  return AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&info),
+                             driver.replaceFiles ? APD_COPY_ALL_FILES : APD_COPY_NEW_FILES) != FALSE;
 }
 
 bool WinInstallSystem::ProbePrinter(const WText& name) {
@@ -287,7 +290,10 @@ bool WinInstallSystem::MakeDefaultPrinter(const WText& name) {
 void WinInstallSystem::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
 uint32_t WinInstallSystem::LastError() { return ::GetLastError(); }
 void WinInstallSystem::SetLastError(uint32_t code) { ::SetLastError(code); }
-void WinInstallSystem::DebugOutput(const WText& text) { OutputDebugStringW(text.c_str()); }
+void WinInstallSystem::DebugOutput(const WText& text) {
+  OutputDebugStringW(text.c_str());
+  if (traceSink) traceSink(text);
+}
 
 WinUsbDeviceSource::WinUsbDeviceSource()
     : set_(SetupDiGetClassDevsW(&kUsbPrintInterface, nullptr, nullptr,

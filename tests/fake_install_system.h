@@ -1,18 +1,21 @@
-// fake_install_system.h: an in-memory spooler, file system and service
-// manager for the installation's native tests. It records every call that
+// fake_install_system.h: an in-memory spooler, file system, service manager
+// and registry entry for the installation's and the uninstall's native
+// tests. It records every call that
 // changes something, so a test can see what the installation did and did not
 // touch.
 #ifndef LORVEX_TESTS_FAKE_INSTALL_SYSTEM_H
 #define LORVEX_TESTS_FAKE_INSTALL_SYSTEM_H
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "install_core.h"
+#include "maintenance.h"
 
-class FakeInstallSystem : public lorvex::InstallSystem {
+class FakeInstallSystem : public lorvex::MaintenanceSystem {
  public:
   uint16_t architecture = lorvex::kArchX64;
   std::optional<WText> driverDirectory = WTXT("C:\\windows\\system32\\spool\\drivers\\x64");
@@ -92,7 +95,16 @@ class FakeInstallSystem : public lorvex::InstallSystem {
   bool RegisterDriver(const lorvex::DriverRegistration& driver) override {
     if (refuseDriver) return Fail(1797);
     registrations.push_back(driver);
-    drivers.push_back(driver.name);
+    if (std::find(drivers.begin(), drivers.end(), driver.name) == drivers.end()) drivers.push_back(driver.name);
+    // The spooler's own copy in the "3" folder; a loaded file stays as it
+    // is (Wine's spooler does not say so either).
+    if (driverDirectory) {
+      for (const WText& file : PackageFileNames()) {
+        const WText from = *driverDirectory + WTXT("\\") + file, to = *driverDirectory + WTXT("\\3\\") + file;
+        if (files.count(from) && !lockedTargets.count(to) && (driver.replaceFiles || !files.count(to)))
+          files[to] = files[from];
+      }
+    }
     return true;
   }
   bool ProbePrinter(const WText& name) override {
@@ -142,6 +154,102 @@ class FakeInstallSystem : public lorvex::InstallSystem {
   uint32_t LastError() override { return lastError; }
   void SetLastError(uint32_t code) override { lastError = code; }
   void DebugOutput(const WText& text) override { debug.push_back(text); }
+
+  // Maintenance.
+  bool administrator = true;
+  std::map<WText, std::vector<lorvex::InstalledDriver>> otherDrivers;  // by environment
+  std::map<WText, uint32_t> jobs;                                       // by queue
+  std::vector<WText> purged, deletedQueues, removedAtRestart;
+  std::vector<std::pair<WText, WText>> deletedDrivers;                  // environment, name
+  std::optional<lorvex::UninstallEntry> appEntry;  // the Apps & features entry
+  bool refuseEntry = false, refusePortAdd = false, refuseQueueDelete = false;
+  bool installerKept = false;
+
+  bool IsAdministrator() override { return administrator; }
+  std::optional<std::vector<lorvex::InstalledDriver>> Drivers(const WText& environment) override {
+    std::vector<lorvex::InstalledDriver> list = otherDrivers[environment];
+    if (environment == WTXT("Windows x64"))
+      for (const lorvex::DriverRegistration& r : registrations) {
+        if (std::find(drivers.begin(), drivers.end(), r.name) == drivers.end()) continue;
+        if (std::any_of(list.begin(), list.end(), [&](const auto& d) { return d.name == r.name; })) continue;
+        lorvex::InstalledDriver d{r.name, {r.driverPath, r.dataFile, r.configFile}};
+        for (const WText& f : lorvex::DependentFileNames(r.dependentFiles)) d.files.push_back(f);
+        list.push_back(d);
+      }
+    if (environment == WTXT("Windows ARM")) return std::nullopt;
+    return list;
+  }
+  std::optional<std::vector<lorvex::InstalledQueue>> Queues() override {
+    std::vector<lorvex::InstalledQueue> list;
+    for (const lorvex::QueueRecord& q : queues)
+      if (printers.count(q.printerName)) list.push_back({q.printerName, q.driverName, q.portName, jobs[q.printerName]});
+    return list;
+  }
+  bool DeleteQueue(const WText& name, bool purge) override {
+    if (refuseQueueDelete) return Fail(5);
+    if (purge) purged.push_back(name);
+    printers.erase(name);
+    deletedQueues.push_back(name);
+    return true;
+  }
+  bool DeleteDriver(const WText& environment, const WText& name) override {
+    deletedDrivers.push_back({environment, name});
+    auto& others = otherDrivers[environment];
+    others.erase(std::remove_if(others.begin(), others.end(), [&](const auto& d) { return d.name == name; }), others.end());
+    if (environment == WTXT("Windows x64")) drivers.erase(std::remove(drivers.begin(), drivers.end(), name), drivers.end());
+    return true;
+  }
+  std::optional<WText> DriverDirectoryOf(const WText& environment) override {
+    if (environment == WTXT("Windows x64")) return driverDirectory;
+    return std::nullopt;
+  }
+  bool RemoveAtRestart(const WText& path) override {
+    removedAtRestart.push_back(path);
+    return true;
+  }
+  bool SameContents(const WText& a, const WText& b) override {
+    return files.count(a) && files.count(b) && files[a] == files[b];
+  }
+  bool MoveAside(const WText& from, const WText& to) override {
+    if (!files.count(from)) return Fail(2);
+    files[to] = files[from];
+    files.erase(from);
+    if (lockedTargets.erase(from)) lockedTargets.insert(to);
+    return true;
+  }
+  bool AddLocalPort(const WText& name) override {
+    if (refusePortAdd) return Fail(5);
+    ports->push_back(name);
+    return true;
+  }
+  bool DeleteLocalPort(const WText& name) override {
+    ports->erase(std::remove(ports->begin(), ports->end(), name), ports->end());
+    return true;
+  }
+  std::optional<lorvex::UninstallEntry> ReadEntry() override { return appEntry; }
+  bool WriteEntry(const lorvex::UninstallEntry& e) override {
+    if (refuseEntry) return Fail(5);
+    appEntry = e;
+    return true;
+  }
+  void DeleteEntry() override { appEntry.reset(); }
+  std::optional<WText> KeepInstaller() override {
+    installerKept = true;
+    return WText(WTXT("C:\\Program Files\\LORVEX\\Installer.exe"));
+  }
+  void RemoveKeptInstaller() override { installerKept = false; }
+
+  static std::vector<WText> PackageFileNames() {
+    std::vector<WText> names(std::begin(lorvex::kArchitectureFiles), std::end(lorvex::kArchitectureFiles));
+    names.insert(names.end(), std::begin(lorvex::kCommonFiles), std::end(lorvex::kCommonFiles));
+    return names;
+  }
+  // Files under a folder (the folder's own level and below).
+  size_t FilesUnder(const WText& folder) const {
+    size_t n = 0;
+    for (const auto& [path, content] : files) n += path.compare(0, folder.size() + 1, folder + WTXT("\\")) == 0;
+    return n;
+  }
 
   // Puts the whole package beside the installer in C:\setup\ (with
   // Unidrv's generic files unless told not to).

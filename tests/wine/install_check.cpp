@@ -13,6 +13,10 @@
 //   install-check default              the default printer
 //   install-check raw PRINTER FILE     sends FILE's bytes through the queue as RAW
 //   install-check driver-dir           the printer-driver directory
+//   install-check set-preferences NAME sets the queue's location and its
+//                                      preferences (landscape, 3 copies)
+//   install-check load FILE SECONDS    keeps FILE loaded as a DLL that long
+//   install-check hold-job PRINTER SECONDS  keeps a job in the queue that long
 //
 // Each prints plain "key=value" lines for the test script, and exits 0 when
 // the command could be carried out.
@@ -146,6 +150,62 @@ int Queue(const WText& name) {
   std::printf("opened=1\nname=%s\nport=%s\ndriver=%s\nprocessor=%s\ndatatype=%s\nattributes=0x%lx\n",
               U8(info->pPrinterName).c_str(), U8(info->pPortName).c_str(), U8(info->pDriverName).c_str(),
               U8(info->pPrintProcessor).c_str(), U8(info->pDatatype).c_str(), info->Attributes);
+  std::printf("location=%s\njobs=%lu\n", U8(info->pLocation).c_str(), info->cJobs);
+  if (info->pDevMode != nullptr)
+    std::printf("orientation=%d\ncopies=%d\n", info->pDevMode->dmOrientation, info->pDevMode->dmCopies);
+  return 0;
+}
+
+int SetPreferences(const WText& name) {
+  PrinterHandle printer = OpenLocalPrinter(name);
+  if (!printer) return std::printf("error=open %lu\n", GetLastError()), 1;
+  DWORD needed = 0;
+  GetPrinterW(printer.Get(), 2, nullptr, 0, &needed);
+  std::vector<BYTE> buffer(needed + 8, 0);
+  if (!GetPrinterW(printer.Get(), 2, buffer.data(), needed, &needed)) return 1;
+  auto* info = reinterpret_cast<PRINTER_INFO_2W*>(buffer.data());
+  wchar_t location[] = L"till 3";
+  info->pLocation = location;
+  DEVMODEW mode{};
+  if (info->pDevMode != nullptr) mode = *info->pDevMode;
+  mode.dmSize = sizeof mode;
+  mode.dmDriverExtra = 0;
+  mode.dmFields |= DM_ORIENTATION | DM_COPIES;
+  mode.dmOrientation = DMORIENT_LANDSCAPE;
+  mode.dmCopies = 3;
+  info->pDevMode = &mode;
+  info->pSecurityDescriptor = nullptr;
+  if (!SetPrinterW(printer.Get(), 2, buffer.data(), 0)) return std::printf("error=set %lu\n", GetLastError()), 1;
+  std::printf("ok=1\n");
+  return 0;
+}
+
+int Load(const WText& file, DWORD seconds) {
+  HMODULE module = LoadLibraryExW(file.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+  if (module == nullptr) return std::printf("error=load %lu\n", GetLastError()), 1;
+  std::printf("loaded=1\n");
+  std::fflush(stdout);
+  Sleep(seconds * 1000);
+  FreeLibrary(module);
+  return 0;
+}
+
+int HoldJob(const WText& printerName, DWORD seconds) {
+  PrinterHandle printer;
+  if (!OpenPrinterW(const_cast<LPWSTR>(printerName.c_str()), printer.Put(), nullptr))
+    return std::printf("error=open %lu\n", GetLastError()), 1;
+  wchar_t docName[] = L"waiting receipt";
+  wchar_t dataType[] = L"RAW";
+  DOC_INFO_1W doc{docName, nullptr, dataType};
+  const DWORD job = StartDocPrinterW(printer.Get(), 1, reinterpret_cast<BYTE*>(&doc));
+  if (job == 0) return std::printf("error=startdoc %lu\n", GetLastError()), 1;
+  char bytes[] = "\x1b@waiting\n";
+  DWORD written = 0;
+  WritePrinter(printer.Get(), bytes, sizeof bytes - 1, &written);
+  std::printf("job=%lu\n", job);
+  std::fflush(stdout);
+  // The job stays in the queue while its document is still being written.
+  Sleep(seconds * 1000);
   return 0;
 }
 
@@ -231,6 +291,9 @@ int wmain(int argc, wchar_t** argv) {
   if (is(L"default", 0)) return Default();
   if (is(L"raw", 2)) return Raw(a[1], a[2]);
   if (is(L"driver-dir", 0)) return DriverDir();
+  if (is(L"set-preferences", 1)) return SetPreferences(a[1]);
+  if (is(L"load", 2)) return Load(a[1], wcstoul(a[2].c_str(), nullptr, 10));
+  if (is(L"hold-job", 2)) return HoldJob(a[1], wcstoul(a[2].c_str(), nullptr, 10));
   std::fprintf(stderr, "install-check: unknown command\n");
   return 2;
 }

@@ -20,14 +20,7 @@ want=$'Installer.exe\nLORVEX.INI\nLORVEXC.GPD\nLORVEXC.INI\nMARLITC.GPD\nMARLITC
 got=$(cd "$pkg" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 [ "$got" = "$want" ] || fail "package layout: $got"
 
-# Stand-ins for Windows' own files, named as a Windows folder may name them.
-generic="$WINEPREFIX/unidrv"
-mkdir -p "$generic/i386" "$generic/amd64"
-for a in i386 amd64; do
-  for f in unidrv.dll UNIDRVUI.DLL unires.dll; do echo "stand-in $f ($a)" > "$generic/$a/$f"; done
-done
-for f in stdnames.gpd TTFSUB.GPD unidrv.hlp; do echo "stand-in $f" > "$generic/$f"; done
-LORVEX_UNIDRV_DIR=$generic "$root/scripts/package.sh" "$pkg" > package.log || fail "package with the generic files: $(cat package.log)"
+package_with_stand_ins "$root"
 grep -q "with the Unidrv files bundled" package.log || fail "the bundled package is not reported"
 
 cp "$check_exe" "$drive_c/install-check.exe"

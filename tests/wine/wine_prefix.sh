@@ -98,3 +98,16 @@ package_as_built() {
   (unset LORVEX_UNIDRV_DIR; "$1/scripts/package.sh" "$pkg") > package.log || { cat package.log >&2; exit 1; }
   grep -q "the installer takes Windows' own Unidrv files" package.log || fail "the package message: $(cat package.log)"
 }
+
+# package_with_stand_ins ROOT: after package_as_built, lays the package out
+# again with stand-ins (test bytes of our own, never shipped) for Unidrv's
+# generic files, named as a Windows folder may name them.
+package_with_stand_ins() {
+  local generic="$WINEPREFIX/unidrv" a f
+  mkdir -p "$generic/i386" "$generic/amd64"
+  for a in i386 amd64; do
+    for f in unidrv.dll UNIDRVUI.DLL unires.dll; do echo "stand-in $f ($a)" > "$generic/$a/$f"; done
+  done
+  for f in stdnames.gpd TTFSUB.GPD unidrv.hlp; do echo "stand-in $f" > "$generic/$f"; done
+  LORVEX_UNIDRV_DIR=$generic "$1/scripts/package.sh" "$pkg" > package.log || fail "package with the generic files: $(cat package.log)"
+}
