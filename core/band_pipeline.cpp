@@ -9,6 +9,8 @@
 // per copy.
 #include "band_pipeline.h"
 
+#include <algorithm>
+
 #include <cstring>
 #include <limits>
 
@@ -169,16 +171,29 @@ Halftone HalftoneFor(const char* name) {
   return index >= 0 ? kHalftoneTable[index].halftone : Halftone{true, 0};
 }
 
-BandOutcome PrepareBand(const BandInput& band, const BandJob& job, LxImage& work) {
+namespace {
+
+// PrepareBand's steps; with `carry`, the band is laid out top row first for
+// the walk, the carried shares are added to its first rows, and the shares
+// past its last row are kept for the next band.
+BandOutcome Prepare(const BandInput& band, const BandJob& job, LxImage& work, DiffusionCarry* carry) {
   // A band with no rows or columns, or rows shorter than its width, has
   // nothing the printer could be sent.
   if (!band.rows || band.width == 0 || band.height == 0 || band.rowBytes < band.width) {
     return BandOutcome::kNoBand;
   }
+  const Halftone halftone = HalftoneFor(job.halftone);
+  if (carry && (halftone.threshold || job.landscape || job.settings.savePaper != kSaveNone)) {
+    carry->Reset();
+    carry = nullptr;
+  }
+  // Stored bottom row first, as the printer reads a band; a carried walk
+  // wants the band's top row first: stored that way, or by the half turn.
+  const bool topFirst = carry && !job.settings.halfTurn;
 
   LxImage image;
   if (!image.CreateFromArray(const_cast<BYTE*>(band.rows), band.width, band.height, 8,
-                             band.rowBytes, true)) {
+                             band.rowBytes, !topFirst)) {
     return BandOutcome::kNoMemory;
   }
   if (job.landscape) image.RotateLeft();
@@ -193,15 +208,41 @@ BandOutcome PrepareBand(const BandInput& band, const BandJob& job, LxImage& work
 
   if (job.settings.savePaper != kSaveNone) SavePaper(work, job.settings.savePaper);
 
-  const Halftone halftone = HalftoneFor(job.halftone);
   if (halftone.threshold) {
     work.Threshold(kThresholdLevel);
-  } else {
+  } else if (!carry) {
     work.Dither(halftone.method);
+  } else {
+    const DWORD width = work.GetWidth(), height = work.GetHeight();
+    if (carry->width == width && work.GetBpp() == 8) {
+      for (DWORD r = 0; r < DiffusionCarry::kRows && r < height; ++r) {
+        BYTE* row = work.GetBits(r);
+        const int16_t* delta = &carry->delta[size_t{r} * width];
+        for (DWORD x = 0; x < width; ++x) row[x] = static_cast<BYTE>(std::clamp(row[x] + delta[x], 0, 255));
+      }
+    }
+    // The rows below take their shares from mid gray, so that the
+    // difference is what they got.
+    std::vector<BYTE> below(size_t{DiffusionCarry::kRows} * width, 128);
+    work.Dither(halftone.method, below.data(), DiffusionCarry::kRows);
+    carry->width = width;
+    carry->delta.resize(below.size());
+    for (size_t i = 0; i < below.size(); ++i) carry->delta[i] = static_cast<int16_t>(below[i] - 128);
+    if (topFirst) work.Flip();
   }
   // Gray rows must never reach the printer as raster data.
   if (!work.IsValid() || work.GetBpp() != 1) return BandOutcome::kNoMemory;
   return BandOutcome::kSent;
+}
+
+}  // namespace
+
+BandOutcome PrepareBand(const BandInput& band, const BandJob& job, LxImage& work) {
+  return Prepare(band, job, work, nullptr);
+}
+
+BandOutcome PrepareBandCarrying(const BandInput& band, const BandJob& job, LxImage& work, DiffusionCarry& carry) {
+  return Prepare(band, job, work, &carry);
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #define LORVEX_CORE_BAND_PIPELINE_H
 
 #include <cstdint>
+#include <vector>
 
 #include "lximage.h"
 #include "paper.h"
@@ -98,6 +99,22 @@ enum class BandOutcome {
 // Turns, shifts, trims and halftones the band into `work`, a 1-bit image in
 // stored row order whose set bits are white. kSent when `work` holds it.
 BandOutcome PrepareBand(const BandInput& band, const BandJob& job, LxImage& work);
+
+// Error diffusion carried from one band of a page to the next: what the
+// rows below a band got from it, as differences from their own gray. Reset
+// at the start of each page.
+struct DiffusionCarry {
+  static constexpr DWORD kRows = 3;  // the deepest kernel's reach
+  DWORD width = 0;                   // 0: nothing carried
+  std::vector<int16_t> delta;        // kRows rows of `width`
+  void Reset() { width = 0; }
+};
+
+// PrepareBand for bands that follow each other down a page (the printer
+// application's): the error diffusion walks each band from its top row and
+// goes on into the next through `carry`, so that no seam shows where bands
+// meet. Without trimming only; a trimmed band starts afresh.
+BandOutcome PrepareBandCarrying(const BandInput& band, const BandJob& job, LxImage& work, DiffusionCarry& carry);
 
 // Writes a prepared band: raster records of at most 24 rows, each followed by
 // a feed of its own rows (ESC J 24 for a full slice, ESC J r after a short

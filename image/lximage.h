@@ -262,6 +262,12 @@ class LXIMAGE_API LxImage {
   // 3 Stucki, 4 Jarvis-Judice-Ninke, 5 Sierra, 6 Stevenson-Arce, 7 Bayer; any
   // other number is Floyd-Steinberg. A 1-bit image is left as it is.
   bool Dither(long method = 0);
+  // The same walk, with error diffusion going on past the last row walked:
+  // `carry` holds `carryRows` gray rows of GetWidth() bytes that follow it
+  // (the next rows the caller walks); they take their shares as the image's
+  // own pixels would, and are left with them. Ordered methods leave them as
+  // they are.
+  bool Dither(long method, BYTE* carry, DWORD carryRows);
 
   // ---- geometric transforms (lximage_transform.cpp) -------------------------
   bool Flip(bool bFlipSelection = false, bool bFlipAlpha = true);

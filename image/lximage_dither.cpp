@@ -21,6 +21,7 @@
 //    and rows past the top take the checked path.
 #include <cstring>
 #include <utility>
+#include <vector>
 #if defined(__SSE2__) && !defined(LX_SCALAR_ONLY)
 #include <emmintrin.h>
 #endif
@@ -82,6 +83,7 @@ struct Walk {
   long stride;
   long width;
   long height;
+  long targetRows;  // rows that take shares: height, or more that are not walked
   BYTE* out;
   long outStride;
   int32_t* progress;
@@ -251,7 +253,7 @@ long Diffuse(const ShareTable<N>& tab, const Walk& walk) {
     *walk.progress = static_cast<int32_t>(100ll * y / height);
     if (*walk.escape) break;
     BYTE* rows[4];
-    for (int dy = 0; dy < 4; ++dy) rows[dy] = (y + dy < height) ? gray + (y + dy) * stride : nullptr;
+    for (int dy = 0; dy < 4; ++dy) rows[dy] = (y + dy < walk.targetRows) ? gray + (y + dy) * stride : nullptr;
     BYTE* packed = walk.out + y * walk.outStride;
     std::memset(packed, 0, static_cast<size_t>(walk.outStride));
 
@@ -274,7 +276,7 @@ long Diffuse(const ShareTable<N>& tab, const Walk& walk) {
     long x = 0;
     for (; x < width && x < begin; ++x) checked(x);
     if (x < end) {
-      const long below = height - 1 - y;
+      const long below = walk.targetRows - 1 - y;
       const int rowsBelow = below < kDepth ? static_cast<int>(below) : kDepth;
       switch (rowsBelow) {
         case 0: x = Interior<N, k, 0>::Run(tab, rows, packed, x, end); break;
@@ -342,8 +344,11 @@ const Method kMethods[8] = {
 
 }  // namespace
 
-bool LxImage::Dither(long method) {
+bool LxImage::Dither(long method) { return Dither(method, nullptr, 0); }
+
+bool LxImage::Dither(long method, BYTE* carry, DWORD carryRows) {
   if (!dib) return false;
+  if (carry == nullptr) carryRows = 0;
   if (header.biBitCount == 1) return true;
   // Dithering unconverted pixels would read colour bytes as gray levels.
   if (!GrayScaleOrKeep()) return false;
@@ -359,10 +364,26 @@ bool LxImage::Dither(long method) {
   result.SelectionCopy(*this);
   result.AlphaCopy(*this);
 
-  const Walk walk = {info.pixels, static_cast<long>(info.effWidth), width, height,
+  // With carried rows the walk works on a copy that has them after its own
+  // rows; their shares go back to the caller.
+  const size_t stride = info.effWidth;
+  std::vector<BYTE> extended;
+  BYTE* gray = info.pixels;
+  if (carryRows > 0) {
+    extended.resize(stride * (static_cast<size_t>(height) + carryRows), 255);
+    std::memcpy(extended.data(), info.pixels, stride * static_cast<size_t>(height));
+    for (DWORD r = 0; r < carryRows; ++r)
+      std::memcpy(&extended[stride * (static_cast<size_t>(height) + r)], carry + r * static_cast<size_t>(width),
+                  static_cast<size_t>(width));
+    gray = extended.data();
+  }
+  const Walk walk = {gray, static_cast<long>(stride), width, height, height + static_cast<long>(carryRows),
                      result.info.pixels, static_cast<long>(result.info.effWidth), &info.progress,
                      &info.escape};
   const long done = kMethods[method >= 0 && method < 8 ? method : 0](walk);
+  for (DWORD r = 0; r < carryRows; ++r)
+    std::memcpy(carry + r * static_cast<size_t>(width), &extended[stride * (static_cast<size_t>(height) + r)],
+                static_cast<size_t>(width));
   // Rows an escape left unvisited are black rather than undefined.
   if (done < height) {
     std::memset(walk.out + done * walk.outStride, 0,

@@ -76,6 +76,7 @@ bool PageEncoder::StartPage(unsigned lineWidth, unsigned left) {
   band_.assign(size_t{width_} * options_.bandHeight, 255);
   rows_ = 0;
   heldBands_.clear();
+  carry_.Reset();
   blankRows_ = 0;
   printedOnPage_ = false;
   inPage_ = true;
@@ -154,7 +155,7 @@ bool PageEncoder::FlushBand() {
   if (rows_ == 0) return true;
   const BandInput input{band_.data(), width_, rows_, width_};
   auto work = std::make_unique<LxImage>(0);
-  const BandOutcome prepared = PrepareBand(input, job_, *work);
+  const BandOutcome prepared = PrepareBandCarrying(input, job_, *work, carry_);
   rows_ = 0;
   if (prepared != BandOutcome::kSent) return Fail("a band could not be halftoned (out of memory)");
   if (options_.rotate180) {

@@ -103,6 +103,7 @@ class PageEncoder {
   bool inPage_ = false;
   bool failed_ = false;
   unsigned pagesDone_ = 0;
+  DiffusionCarry carry_;  // error diffusion going on into the next band
   std::vector<std::unique_ptr<LxImage>> heldBands_;  // upside down: 1-bit bands of the page
   std::vector<uint8_t> curve_;  // the darkness's tone curve, empty at 0
   // Fitting the paper to the content: white rows met since the last printed
