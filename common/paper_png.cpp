@@ -27,6 +27,18 @@ bool WritePaperPng(const Paper& paper, const char* path) {
       }
     }
   }
+  // A drawer pulse: a blue wedge at the left edge, 12 dots high.
+  for (uint32_t row : paper.drawers) {
+    for (uint32_t dy = 0; dy < 12; ++dy) {
+      const uint32_t y = row + dy < height ? row + dy : height - 1;
+      for (uint32_t x = 0; x < 12 - (dy > 6 ? dy - 6 : 6 - dy) && x < width; ++x) {
+        uint8_t* p = &rgb[(size_t{y} * width + x) * 3];
+        p[0] = 0;
+        p[1] = 60;
+        p[2] = 220;
+      }
+    }
+  }
   return stbi_write_png(path, static_cast<int>(width), static_cast<int>(height), 3, rgb.data(),
                         static_cast<int>(width * 3)) != 0;
 }

@@ -457,6 +457,11 @@ class NoSink : public PieceSink {
 
 }  // namespace
 
+std::string RefusalMessage(const GrammarError& error) {
+  return "The ESC/POS document is not one this printer takes (offset " + std::to_string(error.offset) + ": " +
+         error.what + ").";
+}
+
 bool CheckDocument(const uint8_t* data, size_t size, GrammarError* error) {
   NoSink none;
   return WalkDocument(data, size, none, error);

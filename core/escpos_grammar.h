@@ -55,6 +55,10 @@ struct GrammarError {
 // is not.
 bool WalkDocument(const uint8_t* data, size_t size, PieceSink& sink, GrammarError* error);
 
+// What the printer application and the preview say of a document the
+// grammar refuses.
+std::string RefusalMessage(const GrammarError& error);
+
 // True when the document parses whole; else `error` says where and why.
 bool CheckDocument(const uint8_t* data, size_t size, GrammarError* error);
 

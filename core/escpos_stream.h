@@ -66,6 +66,7 @@ struct Paper {
   uint32_t height = 0;
   std::vector<uint8_t> dots;     // width x height, 1 = burnt
   std::vector<uint32_t> cuts;    // paper rows where a cut falls
+  std::vector<uint32_t> drawers; // paper rows where a drawer pulse was sent
 };
 
 Paper LayOut(const DecodedStream& stream, const StreamModel& model = {});

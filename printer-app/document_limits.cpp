@@ -72,6 +72,5 @@ std::string CheckRawDocument(const uint8_t* data, size_t size, std::string* toSe
   } else if (escpos::CheckDocument(data, size, &error)) {
     return "";
   }
-  return "The ESC/POS document is not one this printer takes (offset " + std::to_string(error.offset) + ": " +
-         error.what + ").";
+  return escpos::RefusalMessage(error);
 }

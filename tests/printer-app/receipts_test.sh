@@ -239,7 +239,7 @@ printf '\x1d\x56\x42\x00' >> "$work/narrow-ref.bin"
 cmp -s "$work/narrow.bin" "$work/narrow-ref.bin" || fail "the 58 mm job is not lorvex-print's bytes at 384 dots"
 run narrow-wide r58 "$work/photo.jpg"
 [ "$(field narrow-wide paper | cut -d' ' -f1)" = 384 ] || fail "a wide photo on the 58 mm printer: $(field narrow-wide paper)"
-"$build/tools/lorvex-preview" --job "$work/narrow-wide.bin" "$shots/58mm-photo.png" >/dev/null || fail "58 mm photo"
+"$build/tools/lorvex-preview" --job --line-dots 384 "$work/narrow-wide.bin" "$shots/58mm-photo.png" >/dev/null || fail "58 mm photo"
 
 # The web pages in English and Chinese, and the printer's own icon.
 label() {  # label LANGUAGE TEXT
