@@ -572,9 +572,11 @@ class Printer : public escpos::PieceSink {
     std::string encoded = kind == 8 ? Code128Text(data) : data;
     if (kind == 4 && encoded.size() >= 2 && encoded.front() == '*' && encoded.back() == '*')
       encoded = encoded.substr(1, encoded.size() - 2);
+    // EAN-8 given with its check digit is zint's "with check digit" form.
+    const int symbology = kind == 3 && encoded.size() == 8 ? BARCODE_EANX_CHK : kSymbologies[kind];
     Bitmap bars;
     std::string text;
-    if (!SymbolBitmap(kSymbologies[kind], encoded, -1, -1, barModule_, barHeight_, 1, &bars, &text)) return;
+    if (!SymbolBitmap(symbology, encoded, -1, -1, barModule_, barHeight_, 1, &bars, &text)) return;
     if (text.empty() || kind == 8 || kind == 4 || kind == 7) text = encoded;
     const Bitmap hri = TextLine(text);
     auto textBlock = [&]() {
