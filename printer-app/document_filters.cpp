@@ -13,6 +13,7 @@
 #include "image_rows.h"
 #include "job_pages.h"
 #include "pappl_link.h"
+#include "pappl_pictures.h"
 #include "printer_models.h"
 #include "receipt_options.h"
 
@@ -87,9 +88,11 @@ class PapplJob : public JobControl {
 // cannot print, lets `body` send the job's bytes through the link (false
 // with `why`), and ends only once the printer has confirmed them.
 template <typename Body>
-bool PrintOn(pappl_job_t* job, pappl_device_t* device, Body body) {
+bool PrintOn(pappl_job_t* job, pappl_device_t* device, const receipt::Options& options, Body body) {
   if (device == nullptr) return Failed(job, "The job has no printer device.");
-  receipt::PapplDevice port(device);
+  receipt::PapplDevice wire(device);
+  // What goes to the device is also what the job's picture is drawn from.
+  receipt::PictureTap port(job, options, wire);
   receipt::PapplLinkJob linkJob(job);
   receipt::JobLink link(port, linkJob);
   if (!link.WaitUntilReady()) return false;
@@ -226,7 +229,7 @@ bool RasterFilterCallback(pappl_job_t* job, pappl_device_t* device, void*) {
     Failed(job, "The document is not PWG or Apple raster.");
   } else {
     const receipt::Options options = JobOptions(job, header.cupsInteger[CUPS_RASTER_PWG_TotalPageCount]);
-    ok = PrintOn(job, device, [&](receipt::JobLink& link, std::string* why) {
+    ok = PrintOn(job, device, options, [&](receipt::JobLink& link, std::string* why) {
       receipt::PageEncoder encoder(options, link);
       RasterPages pages(raster, header, options.lineDots);
       PapplJob control(job);
@@ -254,7 +257,7 @@ bool ImageFilterCallback(pappl_job_t* job, pappl_device_t* device, void*) {
     }
   }
   const receipt::Options options = JobOptions(job, 1);
-  return PrintOn(job, device, [&](receipt::JobLink& link, std::string* why) {
+  return PrintOn(job, device, options, [&](receipt::JobLink& link, std::string* why) {
     receipt::PageEncoder encoder(options, link);
     papplJobSetImpressions(job, static_cast<int>(options.copies));
     ImageCopies copies(job, options.copies, options.lineDots);
@@ -286,7 +289,9 @@ bool RawFileCallback(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* devi
                 "%u status request(s) or automatic status back taken out of the document: the server asks the "
                 "printer's status itself.",
                 static_cast<unsigned>(removed));
-  return PrintOn(job, device, [&](receipt::JobLink& link, std::string*) {
+  // The document's own bytes: only the job's line and its picture settings
+  // are read from its options.
+  return PrintOn(job, device, JobOptions(job, 0), [&](receipt::JobLink& link, std::string*) {
     return link.Write(reinterpret_cast<const uint8_t*>(out.data()), out.size());
   });
 }

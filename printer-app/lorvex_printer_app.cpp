@@ -20,6 +20,7 @@
 #include "device_policy.h"
 #include "document_filters.h"
 #include "pappl_link.h"
+#include "pappl_pictures.h"
 #include "printer_icon.h"
 #include "printer_models.h"
 #include "receipt_options.h"
@@ -127,6 +128,7 @@ bool DriverCallback(pappl_system_t*, const char* driver_name, const char* device
   data->rendjob_cb = NoRasterJobCallback;
   data->status_cb = receipt::PollStatusCallback;
   data->rawanswer_cb = receipt::RawAnswerCallback;
+  data->picture_cb = receipt::PictureCallback;
   data->testpage_cb = TestPageCallback;
   data->printfile_cb = RawFileCallback;
   data->format = kDriverFormat;
@@ -253,6 +255,7 @@ pappl_system_t* SystemCallback(int num_options, cups_option_t* options, void*) {
     static std::string state;
     state = g_spoolDirectory + "/lorvex-printer-app.state";
     receipt::SetMarkFolder(g_spoolDirectory);
+    receipt::StartJobPictures(system, g_spoolDirectory + "/pictures");
     papplSystemLoadState(system, state.c_str());
     receipt::HoldJobsStoppedByARestart(system);
     papplSystemSetSaveCallback(

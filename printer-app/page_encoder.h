@@ -46,6 +46,9 @@ struct Options {
   // runs inside it become paper feeds. A page with no dot uses no paper.
   bool fitPaperToContent = false;
   int darkness = 0;                  // -100 (lighter) to 100 (darker)
+  // Not the encoder's: the application keeps a picture of what the job
+  // printed.
+  bool keepPicture = true;
 };
 
 // The tone curve of a darkness from -100 to 100 (clamped): gray v becomes

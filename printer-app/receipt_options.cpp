@@ -90,6 +90,12 @@ const std::vector<ReceiptOption>& ReceiptOptions() {
         {"none", {"None (the printer feeds by itself)", "无（打印机自行走纸）", "無（印表機自行進紙）"}}},
        "feed-24",
        [](const std::string& v, Options& o) { o.sliceFeed = v != "none"; }},
+      {"job-pictures",
+       {"Pictures of printed jobs", "已打印作业的图片", "已列印工作的圖片"},
+       {{"on", {"Keep them (the last 50)", "保留（最近 50 个）", "保留（最近 50 個）"}},
+        {"off", {"Off (receipts carry customers' data)", "关（小票含有顾客资料）", "關（收據含有顧客資料）"}}},
+       "on",
+       [](const std::string& v, Options& o) { o.keepPicture = v != "off"; }},
   };
   return options;
 }

@@ -34,7 +34,7 @@ struct ReceiptOption {
 };
 
 // halftone, page-length, horizontal-offset, rotate-180, save-paper, cut,
-// cash-drawer, slice-feed.
+// cash-drawer, slice-feed, job-pictures.
 const std::vector<ReceiptOption>& ReceiptOptions();
 
 // True when `keyword` is one of the option's values.

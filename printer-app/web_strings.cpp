@@ -112,6 +112,7 @@ const PageLabel kLabels[] = {
     {"Not set", nullptr, "未设置", "未設定"},
     {"Add Printer", nullptr, "添加打印机", "新增印表機"},
     {"Socket printing on TCP port %d.", nullptr, "套接字打印使用 TCP 端口 %d。", "通訊端列印使用 TCP 連接埠 %d。"},
+    {"What the printer printed", nullptr, "打印机打印出的内容", "印表機印出的內容"},
 };
 
 // The strings text of one language: "key" = "label"; a line. PAPPL 1.3.1

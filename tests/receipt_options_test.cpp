@@ -72,7 +72,8 @@ TEST(OptionRows, EachRowTakesItsDefaultAndSetsTheJobFromEveryValue) {
   // Values reach the job core's options.
   const std::map<std::string, std::string> sent = {{"horizontal-offset", "M30"}, {"rotate-180", "on"},
                                                    {"save-paper", "both"},       {"cut", "end-of-job"},
-                                                   {"cash-drawer", "pin-5"},     {"slice-feed", "none"}};
+                                                   {"cash-drawer", "pin-5"},     {"slice-feed", "none"},
+                                                   {"job-pictures", "off"}};
   const receipt::Options o = ParseReceiptOptions([&](const char* name) {
     auto it = sent.find(name);
     return it == sent.end() ? std::string() : it->second;
@@ -83,11 +84,13 @@ TEST(OptionRows, EachRowTakesItsDefaultAndSetsTheJobFromEveryValue) {
   EXPECT_EQ(o.cut, receipt::Cut::kEndOfJob);
   EXPECT_EQ(o.drawerPin, 5);
   EXPECT_FALSE(o.sliceFeed);
+  EXPECT_FALSE(o.keepPicture);
   // A value an option does not take is its default.
   const receipt::Options bad = ParseReceiptOptions([](const char*) { return std::string("bogus"); });
   EXPECT_EQ(bad.offsetNumber, 0);
   EXPECT_EQ(bad.cut, receipt::Cut::kEachPage);
   EXPECT_TRUE(bad.sliceFeed);
+  EXPECT_TRUE(bad.keepPicture);
 }
 
 JobRequest Request(std::map<std::string, std::string> job, std::map<std::string, std::string> printer) {

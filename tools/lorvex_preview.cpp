@@ -12,12 +12,14 @@
 //
 // Exit 0 when the whole stream is drawn, 1 when it is refused (said with its
 // offset), 2 for bad arguments or files.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "escpos_render.h"
+#include "receipt_picture.h"
 #include "paper_png.h"
 #include "tool_usage.h"
 
@@ -54,20 +56,20 @@ int DrawJob(const std::vector<uint8_t>& stream, const receipt_render::RenderOpti
             const char* out) {
   receipt_render::GlyphSource glyphs;
   if (!glyphs.Error().empty()) std::fprintf(stderr, "lorvex-preview: %s\n", glyphs.Error().c_str());
-  receipt_render::PaperCollector collector;
-  const receipt_render::RenderResult result =
-      receipt_render::RenderDocument(stream.data(), stream.size(), options, collector, glyphs);
-  if (!result.ok) {
-    std::fprintf(stderr, "lorvex-preview: %s: %s\n", in, result.error.c_str());
-    return 1;
-  }
-  if (!WritePaperPng(collector.paper, out)) {
-    std::fprintf(stderr, "lorvex-preview: cannot write '%s'\n", out);
+  receipt_render::RenderResult result;
+  std::string why;
+  if (!receipt_render::WritePicture(stream.data(), stream.size(), options, glyphs, out, &why, &result)) {
+    if (!result.ok) {
+      std::fprintf(stderr, "lorvex-preview: %s: %s\n", in, why.c_str());
+      return 1;
+    }
+    std::fprintf(stderr, "lorvex-preview: %s\n", why.c_str());
     return 2;
   }
-  std::printf("%s: %zu barcodes and symbols, %zu images, %zu cuts, %zu drawer pulses, paper %u x %u dots -> %s\n", in,
-              result.barcodes, result.images, result.cuts, result.drawers, collector.paper.width,
-              collector.paper.height, out);
+  std::printf("%s: %zu barcodes and symbols, %zu images, %zu cuts, %zu drawer pulses, paper %u x %llu dots -> %s\n",
+              in, result.barcodes, result.images, result.cuts, result.drawers,
+              std::max<uint32_t>(8, std::min<uint32_t>(options.lineDots, 4096)),
+              static_cast<unsigned long long>(result.rows ? result.rows : 1), out);
   return 0;
 }
 
