@@ -183,7 +183,10 @@ BandOutcome Prepare(const BandInput& band, const BandJob& job, LxImage& work, Di
     return BandOutcome::kNoBand;
   }
   const Halftone halftone = HalftoneFor(job.halftone);
-  if (carry && (halftone.threshold || job.landscape || job.settings.savePaper != kSaveNone)) {
+  // Only error diffusion has anything to carry: not the threshold, not the
+  // ordered matrices (methods 1 and 7), whose pattern stays as it was.
+  const bool diffusion = !halftone.threshold && halftone.method != 1 && halftone.method != 7;
+  if (carry && (!diffusion || job.landscape || job.settings.savePaper != kSaveNone)) {
     carry->Reset();
     carry = nullptr;
   }
