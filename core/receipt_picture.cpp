@@ -14,7 +14,8 @@ namespace receipt_render {
 
 namespace {
 
-constexpr uint8_t kPaper = 0, kDot = 1, kCut = 2, kDrawer = 3;
+// Palette entries: 0 paper and 1 dots, as the renderer hands them over, then the marks.
+constexpr uint8_t kCut = 2, kDrawer = 3;
 constexpr uint32_t kMarkRows = 12;  // a drawer mark's height; rows held back for it
 
 class Counter : public PaperSink {

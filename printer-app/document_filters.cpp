@@ -63,6 +63,13 @@ receipt::Options JobOptions(pappl_job_t* job, unsigned pages) {
   request.quality = static_cast<int>(options->print_quality);
   request.finishingsSent = papplJobGetAttribute(job, "finishings") || papplJobGetAttribute(job, "finishings-col");
   request.finishingsTrim = options->finishings & PAPPL_FINISHINGS_TRIM;
+  if (ipp_attribute_t* finishings = papplJobGetAttribute(job, "finishings")) {
+    request.finishingsOnlyNone = ippGetCount(finishings) > 0;
+    for (int i = 0; i < ippGetCount(finishings); ++i)
+      if (ippGetInteger(finishings, i) != IPP_FINISHINGS_NONE) request.finishingsOnlyNone = false;
+  }
+  if (ipp_attribute_t* agent = papplJobGetAttribute(job, "job-originating-user-agent"))
+    request.userAgent = ippGetString(agent, 0, nullptr) ? ippGetString(agent, 0, nullptr) : "";
   request.printDarkness = options->print_darkness;
   request.printerDarkness = options->darkness_configured;
   request.lineDots = LineDotsOf(job);

@@ -66,6 +66,31 @@ bool PollAllPrintersCallback(pappl_system_t* system, void*) {
   return true;
 }
 
+// Identify-Printer: a short slip with the printer's name and address, when
+// the printer is free (a job in hand is not interrupted).
+void IdentifyCallback(pappl_printer_t* printer, pappl_identify_actions_t actions, const char* message) {
+  if (!(actions & PAPPL_IDENTIFY_ACTIONS_DISPLAY)) return;
+  const char* name = papplPrinterGetName(printer);
+  char host[256] = "";
+  pappl_system_t* system = papplPrinterGetSystem(printer);
+  papplSystemGetHostName(system, host, sizeof host);
+  char resource[256] = "";
+  papplPrinterGetPath(printer, nullptr, resource, sizeof resource);
+  // Its web page, where it is looked after.
+  const std::string address =
+      "http://" + std::string(host) + ":" + std::to_string(papplSystemGetHostPort(system)) + resource;
+  pappl_device_t* device = papplPrinterOpenDevice(printer);
+  if (device == nullptr) {
+    papplLogPrinter(printer, PAPPL_LOGLEVEL_INFO, "Identify-Printer: the printer is busy; no slip printed.");
+    return;
+  }
+  const std::string slip = IdentifySlip(name ? name : "", address, message ? message : "");
+  papplDeviceWrite(device, slip.data(), slip.size());
+  papplDeviceFlush(device);
+  papplPrinterCloseDevice(printer);
+  papplLogPrinter(printer, PAPPL_LOGLEVEL_INFO, "Identify-Printer: printed a slip with the printer's name and address.");
+}
+
 // The test page: a PNG in the spool directory, printed like any other.
 const char* TestPageCallback(pappl_printer_t* printer, char* buffer, size_t size) {
   snprintf(buffer, size, "%s/test-page-%d.png", g_spoolDirectory.c_str(), papplPrinterGetID(printer));
@@ -130,6 +155,10 @@ bool DriverCallback(pappl_system_t*, const char* driver_name, const char* device
   data->rawanswer_cb = receipt::RawAnswerCallback;
   data->picture_cb = receipt::PictureCallback;
   data->testpage_cb = TestPageCallback;
+  // Identify-Printer: a receipt printer's display is its paper.
+  data->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+  data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+  data->identify_cb = IdentifyCallback;
   data->printfile_cb = RawFileCallback;
   data->format = kDriverFormat;
   snprintf(data->make_and_model, sizeof data->make_and_model, "%s", model->makeAndModel);

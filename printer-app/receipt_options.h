@@ -69,6 +69,8 @@ struct JobRequest {
   int quality = 4;               // print-quality
   bool finishingsSent = false;   // the job sent finishings or finishings-col
   bool finishingsTrim = false;   // ... and they ask for trim
+  bool finishingsOnlyNone = false;  // ... and they are "none" alone
+  std::string userAgent;         // the client's, as the job keeps it
   int printDarkness = 0;         // print-darkness, -100 to 100
   int printerDarkness = 50;      // the printer's own, 0 to 100
   unsigned lineDots = kLineDots;
@@ -84,6 +86,8 @@ struct JobRequest {
 //  - finishings sent with the job: trim cuts (after each page, unless the
 //    cut option says at the end of the job), none does not cut. Without
 //    them the printer's finishings-default, trim, leaves the cut as it is.
+//    A "none" alone from CUPS (User-Agent "CUPS/...") counts as not sent:
+//    CUPS 2.4 sends it for every job by default.
 //  - At least one copy.
 receipt::Options ResolveJobOptions(const JobRequest& request);
 

@@ -63,3 +63,22 @@ bool WriteTestPage(const char* path, unsigned width) {
   return stbi_write_png(path, static_cast<int>(width), static_cast<int>(height), 1, page.data(),
                         static_cast<int>(width)) != 0;
 }
+
+namespace {
+
+std::string Printable(const std::string& text, size_t limit) {
+  std::string out;
+  for (unsigned char c : text.substr(0, limit)) out += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+  return out;
+}
+
+}  // namespace
+
+std::string IdentifySlip(const std::string& name, const std::string& address, const std::string& message) {
+  std::string slip = "\x1b@\x1b" "a\x01";                       // initialise, centred
+  slip += std::string("\x1d!\x11") + Printable(name, 24) + "\n";  // double size: 24 columns
+  slip += std::string("\x1d!") + '\0' + Printable(address, 240) + "\n";
+  if (!message.empty()) slip += Printable(message, 240) + "\n";
+  slip += std::string("\x1b" "d\x03\x1dVB") + '\0';           // three lines, then the cut
+  return slip;
+}

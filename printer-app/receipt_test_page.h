@@ -5,6 +5,7 @@
 #define LORVEX_PRINTER_APP_RECEIPT_TEST_PAGE_H
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // The page for a printer's line of `width` dots (576 or 384): 8-bit gray,
@@ -13,5 +14,11 @@ std::vector<uint8_t> TestPagePixels(unsigned width, unsigned* height);
 
 // Writes it as a PNG; false when the file cannot be written.
 bool WriteTestPage(const char* path, unsigned width);
+
+// The slip Identify-Printer prints, in the printer's own ESC/POS: the
+// printer's name large and centred, where it is found, the client's message
+// if any, then a cut. Bytes outside printable ASCII become '?', so that any
+// code page prints it as sent.
+std::string IdentifySlip(const std::string& name, const std::string& address, const std::string& message);
 
 #endif  // LORVEX_PRINTER_APP_RECEIPT_TEST_PAGE_H

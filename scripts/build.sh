@@ -27,6 +27,9 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/native/CMakeCache.t
 (cd dist/package && zip -qr "../lorvex-driver-$version.zip" .)
 echo "packaged: dist/package/ and dist/lorvex-driver-$version.zip"
 
+# The Debian package of the printer application.
+echo "packaged: $(scripts/deb.sh build/native)"
+
 # The sample receipt through every halftone option: the byte stream the
 # printer would get, and a picture of what it would print.
 mkdir -p out

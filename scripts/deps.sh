@@ -13,7 +13,7 @@ packages=(
   libpng-dev libjpeg-dev cups-ipp-utils chromium curl iproute2 patch dpkg-dev
   pkg-config libcups2-dev libgnutls28-dev libavahi-client-dev libpam0g-dev libusb-1.0-0-dev zlib1g-dev
   systemd cups cups-filters python3
-  libfreetype-dev fonts-dejavu-core libzint-dev tesseract-ocr tesseract-ocr-eng zbar-tools
+  libfreetype-dev fonts-dejavu-core libzint-dev tesseract-ocr tesseract-ocr-eng zbar-tools lintian
 )
 
 sudo_cmd=()

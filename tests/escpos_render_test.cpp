@@ -7,6 +7,7 @@
 
 #include "escpos_grammar.h"
 #include "escpos_render.h"
+#include "receipt_test_page.h"
 
 using namespace receipt_render;
 
@@ -259,4 +260,19 @@ TEST(Render, TheNarrowPrinterHasA384DotLine) {
   EXPECT_EQ(d.paper.width, 384u);
   ExpectGlyphAt(d, Face::kFontA, false, U'A', 372, 0);
   ExpectGlyphAt(d, Face::kFontA, false, U'Z', 384 - 12, 60);  // 32 columns fill a line; the 33rd wraps
+}
+
+// Identify-Printer's slip: the printer's own ESC/POS, with its name large
+// and centred, its address and the message, then a cut; other bytes are '?'.
+TEST(Render, TheIdentifySlip) {
+  const std::string slip = IdentifySlip("Bar \xe5\x8f\xb0", "http://till-2:8000/bar", "Hello");
+  escpos::GrammarError error;
+  ASSERT_TRUE(escpos::CheckDocument(reinterpret_cast<const uint8_t*>(slip.data()), slip.size(), &error)) << error.what;
+  EXPECT_NE(slip.find("Bar ???\n"), std::string::npos);
+  EXPECT_NE(slip.find("http://till-2:8000/bar\n"), std::string::npos);
+  const Drawn d = Draw(slip);
+  EXPECT_EQ(d.paper.cuts.size(), 1u);
+  // Seven double-size cells, centred: they start at (576 - 7 x 24) / 2.
+  ExpectGlyphAt(d, Face::kFontA, false, U'B', 204, 0, 2, 2);
+  EXPECT_EQ(d.paper.height, 48u + 30u + 30u + 90u);
 }
