@@ -68,6 +68,7 @@ receipt::Options JobOptions(pappl_job_t* job, unsigned pages) {
     for (int i = 0; i < ippGetCount(finishings); ++i)
       if (ippGetInteger(finishings, i) != IPP_FINISHINGS_NONE) request.finishingsOnlyNone = false;
   }
+  request.fullJobTemplate = papplJobGetAttribute(job, "multiple-document-handling") != nullptr;
   if (ipp_attribute_t* agent = papplJobGetAttribute(job, "job-originating-user-agent"))
     request.userAgent = ippGetString(agent, 0, nullptr) ? ippGetString(agent, 0, nullptr) : "";
   request.printDarkness = options->print_darkness;

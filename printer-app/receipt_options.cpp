@@ -131,10 +131,11 @@ receipt::Options ResolveJobOptions(const JobRequest& request) {
     return !own.empty() || !request.printerDefault ? own : request.printerDefault(name);
   });
   if (o.halftone == "auto") o.halftone = AutoHalftone(request.content, request.quality);
-  // CUPS 2.4 sends "finishings none" with every job, whatever its user
-  // chose: that is no choice, and the printer's own cut applies.
-  const bool cupsDefault =
-      request.finishingsOnlyNone && request.userAgent.compare(0, 5, "CUPS/") == 0;
+  // CUPS 2.4's backend sends "finishings none" with every job, whatever its
+  // user chose: that is no choice, and the printer's own cut applies. (ipptool
+  // shares CUPS's User-Agent, but not the backend's whole job template.)
+  const bool cupsDefault = request.finishingsOnlyNone && request.userAgent.compare(0, 5, "CUPS/") == 0 &&
+                           request.fullJobTemplate;
   if (request.finishingsSent && !cupsDefault) {
     if (!request.finishingsTrim)
       o.cut = Cut::kNone;

@@ -71,6 +71,8 @@ struct JobRequest {
   bool finishingsTrim = false;   // ... and they ask for trim
   bool finishingsOnlyNone = false;  // ... and they are "none" alone
   std::string userAgent;         // the client's, as the job keeps it
+  bool fullJobTemplate = false;  // the job carries multiple-document-handling,
+                                 // as CUPS's backend sends with every job
   int printDarkness = 0;         // print-darkness, -100 to 100
   int printerDarkness = 50;      // the printer's own, 0 to 100
   unsigned lineDots = kLineDots;
@@ -86,8 +88,9 @@ struct JobRequest {
 //  - finishings sent with the job: trim cuts (after each page, unless the
 //    cut option says at the end of the job), none does not cut. Without
 //    them the printer's finishings-default, trim, leaves the cut as it is.
-//    A "none" alone from CUPS (User-Agent "CUPS/...") counts as not sent:
-//    CUPS 2.4 sends it for every job by default.
+//    A "none" alone from CUPS's backend (User-Agent "CUPS/..." and its
+//    whole job template) counts as not sent: CUPS 2.4 sends it for every
+//    job by default.
 //  - At least one copy.
 receipt::Options ResolveJobOptions(const JobRequest& request);
 

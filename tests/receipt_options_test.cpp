@@ -126,16 +126,19 @@ TEST(JobRules, FinishingsSentWithTheJobDecideTheCut) {
     const char* cut;    // the cut option, job or printer
     const char* agent;  // the client's User-Agent
     receipt::Cut want;
+    bool backend = false;  // the whole job template, as CUPS's backend sends
   } cases[] = {
       {false, false, "each-page", "", receipt::Cut::kEachPage},  // finishings-default trim: the option stands
       {false, false, "none", "", receipt::Cut::kNone},
       {true, false, "each-page", "ipptool/2.4", receipt::Cut::kNone},  // finishings none, asked
       {true, true, "none", "", receipt::Cut::kEachPage},               // finishings trim
       {true, true, "end-of-job", "", receipt::Cut::kEndOfJob},
-      // CUPS sends none with every job: the printer's cut stands, also cut=none.
-      {true, false, "each-page", "CUPS/2.4.2 (Linux 6.1.0; x86_64) IPP/2.0", receipt::Cut::kEachPage},
-      {true, false, "none", "CUPS/2.4.2 (Linux 6.1.0; x86_64) IPP/2.0", receipt::Cut::kNone},
-      {true, true, "none", "CUPS/2.4.2 IPP/2.0", receipt::Cut::kEachPage},  // trim from CUPS is a choice
+      // CUPS's backend sends none with every job: the printer's cut stands,
+      // also cut=none; ipptool has CUPS's User-Agent but sends no template.
+      {true, false, "each-page", "CUPS/2.4.2 (Linux 6.1.0; x86_64) IPP/2.0", receipt::Cut::kEachPage, true},
+      {true, false, "none", "CUPS/2.4.2 (Linux 6.1.0; x86_64) IPP/2.0", receipt::Cut::kNone, true},
+      {true, true, "none", "CUPS/2.4.2 IPP/2.0", receipt::Cut::kEachPage, true},  // trim from CUPS is a choice
+      {true, false, "each-page", "CUPS/2.4.2 IPP/2.0", receipt::Cut::kNone, false},
   };
   for (const Case& c : cases) {
     JobRequest r = Request({}, {{"cut", c.cut}});
@@ -143,6 +146,7 @@ TEST(JobRules, FinishingsSentWithTheJobDecideTheCut) {
     r.finishingsTrim = c.trim;
     r.finishingsOnlyNone = c.sent && !c.trim;
     r.userAgent = c.agent;
+    r.fullJobTemplate = c.backend;
     EXPECT_EQ(ResolveJobOptions(r).cut, c.want) << c.sent << c.trim << c.cut << c.agent;
   }
 }

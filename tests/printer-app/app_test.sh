@@ -279,6 +279,20 @@ alive "a device that cannot be opened"
 alive "a client that disconnected mid-job"
 run afterwards "$sample"; same_as_print afterwards "$sample"
 
+# Only true claims: no Mopria certification; Identify-Printer prints a slip
+# with the printer's name and address; the supplies link is the status page.
+attrs=$(ipptool -tv "$uri" get-printer-attributes.test 2>/dev/null)
+grep -q 'mopria-certified' <<<"$attrs" && fail "the printer claims mopria-certified"
+grep -q 'identify-actions-supported (keyword) = display' <<<"$attrs" || fail "identify-actions-supported"
+supply=$(sed -n 's/.*printer-supply-info-uri (uri) = //p' <<<"$attrs")
+[ "$(curl -s -o /dev/null -w '%{http_code}' "${supply/localhost/127.0.0.1}")" = 200 ] || fail "printer-supply-info-uri $supply does not answer"
+rm -f "$work/jobs"/*
+ipptool -t -d message="Till 2 here" "$uri" "$here/identify-printer.test" >/dev/null || fail "Identify-Printer"
+slip=$(ls -t "$work/jobs"/* 2>/dev/null | head -1)
+{ [ -n "$slip" ] && grep -aq 'receipt' "$slip" && grep -aq "http://.*:$port/receipt" "$slip" && grep -aq 'Till 2 here' "$slip" &&
+  [ "$(tail -c 4 "$slip" | od -An -tx1 | tr -d ' \n')" = 1d564200 ]; } || fail "the identify slip: $(cat -v "$slip" 2>/dev/null)"
+"$preview" --job "$slip" "$shots/identify-slip.png" >/dev/null || fail "the identify slip does not draw"
+
 # The web pages, as a browser shows them.
 shot() {
   timeout 60 chromium --headless=new --no-sandbox --disable-gpu --disable-quic --no-first-run \

@@ -170,10 +170,17 @@ for _ in $(seq 1 100); do [ -s "$ppd" ] && break; sleep 0.1; done
 grep -q '^\*ParamCustomPageSize Height: 2 points 70.8' "$ppd" || fail "CUPS offers no custom length (media range)"
 cups custom "$work/receipt.txt" -o media=Custom.80x150mm
 # CUPS 2.4 makes "Cut: None" the queue's default and sends finishings none
-# for it; "Cut" sends trim.
-[ "$(field text cuts)" = 0 ] || fail "CUPS's finishings none cut the paper"
+# for every job: no choice, so the printer's own cut applies; "Cut" sends
+# trim. A desktop's receipt is cut.
+[ "$(field text cuts)" = 1 ] || fail "a receipt from CUPS's default settings was not cut"
 cups cut "$work/receipt.txt" -o CutMedia=Auto
 [ "$(field cut cuts)" = 1 ] || fail "CUPS's Cut (finishings trim) did not cut"
+
+# CUPS does not pass -o cut=none on: its users turn the cut off with the
+# printer's default (cut-default=none).
+"$app" modify -d r80 -o cut-default=none >/dev/null && cups nocut "$work/receipt.txt" &&
+  { [ "$(field nocut cuts)" = 0 ] || fail "cut-default=none: a receipt from CUPS was cut"; }
+"$app" modify -d r80 -o cut-default=each-page >/dev/null
 
 # Each knob, straight to the app.
 run() {  # run NAME QUEUE FILE [submit options]: leaves the bytes in $work/NAME.bin
