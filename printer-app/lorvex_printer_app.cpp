@@ -242,7 +242,8 @@ pappl_system_t* SystemCallback(int num_options, cups_option_t* options, void*) {
   // where IPP does.
   const pappl_soptions_t rawSocket = server.rawSocket ? PAPPL_SOPTIONS_RAW_SOCKET : PAPPL_SOPTIONS_NONE;
   pappl_system_t* system = papplSystemCreate(
-      PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY | rawSocket,
+      PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY |
+          PAPPL_SOPTIONS_DNSSD_HOST | rawSocket,
       "LORVEX Receipt Printers", server.port, "_print,_universal", spool, server.logFile.c_str(),
       PapplLogLevel(server.logLevel), nullptr, false);
   if (system == nullptr) return nullptr;

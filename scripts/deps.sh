@@ -14,6 +14,7 @@ packages=(
   pkg-config libcups2-dev libgnutls28-dev libavahi-client-dev libpam0g-dev libusb-1.0-0-dev zlib1g-dev
   systemd cups cups-filters python3
   libfreetype-dev fonts-dejavu-core libzint-dev tesseract-ocr tesseract-ocr-eng zbar-tools lintian
+  avahi-daemon avahi-utils dbus
 )
 
 sudo_cmd=()
