@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "serial_port.h"
+
 namespace {
 
 // The resolved form of `path` (links and ".." followed), or empty with
@@ -26,18 +28,13 @@ bool Inside(const std::string& path, const std::string& dir) {
                          (dir == "/" || path[dir.size()] == '/'));
 }
 
-// Character devices a receipt printer is found on.
+// Character devices a receipt printer is written to as a file.
 bool PrinterCharDevice(dev_t device) {
   const unsigned major_ = major(device), minor_ = minor(device);
   switch (major_) {
     case 1: return minor_ == 3;        // /dev/null; never mem, port or kmsg
-    case 4: return minor_ >= 64;       // ttyS serial ports, not consoles
     case 6: return true;               // lp parallel ports
-    case 166: return true;             // ttyACM USB modems and printers
     case 180: return minor_ < 16;      // usb/lp USB printer class
-    case 188: return true;             // ttyUSB USB serial adapters
-    case 204: return true;             // ttyAMA and other on-board serial
-    case 216: return true;             // rfcomm Bluetooth serial
     default: return false;
   }
 }
@@ -77,6 +74,11 @@ std::string FileDevice(const std::string& path, bool folderWanted, const std::st
     return "The device " + path + " cannot be used: " + std::strerror(errno) + ".";
   if (S_ISCHR(info.st_mode)) {
     if (PrinterCharDevice(info.st_rdev)) return "";
+    // A terminal written as a file keeps its speed and turns every LF into
+    // CR LF: raster data would come out as garbage.
+    if (receipt::SerialCharDevice(info.st_rdev))
+      return "The device " + path + " is a serial port: add it as serial:" + path +
+             "?baud=38400 (with the printer's speed, and &flow=none, xonxoff or rtscts) so that its line is set up.";
     return "The device " + path + " (" + target +
            ") is a character device that is not a printer or serial port.";
   }
@@ -94,6 +96,12 @@ std::string FileDevice(const std::string& path, bool folderWanted, const std::st
 }  // namespace
 
 std::string RefuseDevice(const std::string& uri, const std::string& fileDeviceDir) {
+  if (uri.compare(0, 7, "serial:") == 0) {
+    receipt::SerialSettings settings;
+    std::string why;
+    if (!receipt::ParseSerialUri(uri, &settings, &why)) return why;
+    return receipt::RefuseSerialPort(settings.path);
+  }
   char scheme[32], userpass[32], host[256], resource[256];
   int port = 0;
   if (httpSeparateURI(HTTP_URI_CODING_ALL, uri.c_str(), scheme, sizeof scheme, userpass, sizeof userpass, host,
@@ -102,7 +110,9 @@ std::string RefuseDevice(const std::string& uri, const std::string& fileDeviceDi
   const std::string s = scheme;
   if (s == "usb" || s == "socket" || s == "dnssd" || s == "snmp") return "";
   if (s != "file")
-    return "The device URI scheme \"" + s + "\" is not one this server prints to (usb, socket, dnssd, snmp, file).";
+    return "This server cannot print to \"" + uri +
+           "\": it prints to usb:, socket:, dnssd:, snmp:, serial: and file: devices (\"lorvex-printer-app "
+           "devices\" lists the printers it finds).";
   std::string path = resource;
   const size_t query = path.find('?');
   const bool folderWanted = query != std::string::npos && path.compare(query + 1, 4, "ext=") == 0;

@@ -4,9 +4,12 @@
 // rights, so every printer, however it is made (IPP Create-Printer, the web
 // page, the command line, the saved state), passes this one check:
 // - usb:, socket:, dnssd: and snmp: reach printers, never files;
-// - file: on a character device of a printer or serial port class (USB
-//   printer class, parallel port, serial, USB serial, Bluetooth RFCOMM) or
-//   /dev/null, after resolving links;
+// - serial: on a serial port (see serial_port.h), or a pseudo-terminal of
+//   the server's own user;
+// - file: on a character device of a printer class (USB printer class,
+//   parallel port) or /dev/null, after resolving links; a serial port as a
+//   file is refused with the serial: URI to use instead, since written as a
+//   file its line is never set up;
 // - file: on a regular file, or on a folder (with or without "?ext="), only
 //   inside the one folder the administrator names (file-device-dir), after
 //   resolving links and "..". Without that folder, no files at all.

@@ -21,6 +21,7 @@
 #include "document_filters.h"
 #include "pappl_link.h"
 #include "pappl_pictures.h"
+#include "pappl_serial.h"
 #include "printer_icon.h"
 #include "printer_models.h"
 #include "receipt_options.h"
@@ -311,6 +312,7 @@ pappl_system_t* SystemCallback(int num_options, cups_option_t* options, void*) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  receipt::AddSerialScheme();
   return papplMainloop(argc, argv, kVersion, kFooter, static_cast<int>(Drivers().size()), Drivers().data(),
                        AutoAddCallback, DriverCallback, /*subcmd_name=*/nullptr, /*subcmd_cb=*/nullptr,
                        SystemCallback, /*usage_cb=*/nullptr, /*data=*/nullptr);

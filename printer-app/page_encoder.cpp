@@ -103,11 +103,17 @@ bool PageEncoder::Feed(unsigned long long rows) {
   return true;
 }
 
-// A white run inside the page at least a slice long becomes a feed; a
-// shorter one stays in the raster around it, so that lines of text go out
-// in whole slices.
-bool PageEncoder::EmitContent(LxImage& work) {
+// Every white row goes out as paper feed, never as raster: the printed runs
+// become records of their own, and a white run between two of them is a
+// feed (ESC J, in steps of at most 255 dots), where a record header and its
+// feed cost less than the white rows would as raster. That is every white
+// row on a line of 88 dots or more; a narrower line keeps runs too short to
+// pay for a record of their own. The paper moves exactly as far as the
+// raster would have moved it.
+bool PageEncoder::Emit(LxImage& work) {
   const DWORD height = work.GetHeight();
+  const unsigned long long rowBytes = (work.GetWidth() + 7) / 8;
+  constexpr unsigned long long kSplitCost = escpos::kRasterHeaderSize + escpos::kFeedSize;
   DWORD y = 0;
   while (y < height) {
     if (PreparedRowIsBlank(work, y)) {
@@ -115,10 +121,10 @@ bool PageEncoder::EmitContent(LxImage& work) {
       ++y;
       continue;
     }
-    // The printed run: up to the last printed row before a white run of a
-    // slice or more, or before the band ends.
+    // The printed run: up to the last printed row before a white run worth
+    // a record of its own, or before the band ends.
     DWORD end = y + 1, white = 0;
-    for (DWORD r = end; r < height && white < kSliceRows; ++r) {
+    for (DWORD r = end; r < height && white * rowBytes <= kSplitCost; ++r) {
       if (PreparedRowIsBlank(work, r)) {
         ++white;
       } else {
@@ -126,7 +132,10 @@ bool PageEncoder::EmitContent(LxImage& work) {
         white = 0;
       }
     }
-    const unsigned long long before = printedOnPage_ ? blankRows_ : std::min<unsigned long long>(blankRows_, kBlankMarginRows);
+    // Above the first printed row of a fitted page only the margin.
+    const unsigned long long before = printedOnPage_ || !options_.fitPaperToContent
+                                          ? blankRows_
+                                          : std::min<unsigned long long>(blankRows_, kBlankMarginRows);
     if (!Feed(before)) return false;
     blankRows_ = 0;
     printedOnPage_ = printedInJob_ = true;
@@ -136,13 +145,6 @@ bool PageEncoder::EmitContent(LxImage& work) {
     y = end;
   }
   return true;
-}
-
-bool PageEncoder::Emit(LxImage& work) {
-  if (options_.fitPaperToContent) return EmitContent(work);
-  DeviceSpool spool(sink_);
-  const BandOutcome outcome = EmitBand(work, job_, spool);
-  return Sent(outcome, spool.ok());
 }
 
 bool PageEncoder::Sent(BandOutcome outcome, bool deviceTookAll) {
@@ -180,7 +182,10 @@ bool PageEncoder::EndPage() {
     // printed on it is not cut off the roll either.
     if (!printedOnPage_) return true;
     if (!Feed(std::min<unsigned long long>(blankRows_, kBlankMarginRows))) return false;
+  } else if (!Feed(blankRows_)) {
+    return false;
   }
+  blankRows_ = 0;
   const bool copyEnds = options_.pagesPerCopy != 0 && pagesDone_ % options_.pagesPerCopy == 0 &&
                         pagesDone_ < options_.pagesPerCopy * options_.copies;
   // A cut after each page; with a cut at the end of the job, copies are

@@ -4,9 +4,11 @@
 // Each page arrives as lines of 8-bit gray (255 white), as wide as the page;
 // the printer's line (576 dots on 80 mm paper, 384 on 58 mm) is taken from
 // the printable box's left edge, and a darkness other than 0 bends the
-// grays before the halftone. Lines are collected into bands, and every full band goes through the
-// same PrepareBand/EmitBand as the Windows plug-in, its records written to the
-// device as they are made. Turned upside down, a page is held only as its
+// grays before the halftone. Lines are collected into bands, and every full
+// band goes through the same PrepareBand as the Windows plug-in; its printed
+// rows go out as the plug-in's raster records, written to the device as
+// they are made, and its white rows as paper feeds, which cost 3 bytes where
+// a raster row costs 72. Turned upside down, a page is held only as its
 // halftoned 1-bit bands and sent last band first when it ends.
 #ifndef LORVEX_PRINTER_APP_PAGE_ENCODER_H
 #define LORVEX_PRINTER_APP_PAGE_ENCODER_H
@@ -42,8 +44,8 @@ struct Options {
   unsigned pagesPerCopy = 0;         // 0: unknown, copies are not cut apart
   unsigned lineDots = kLineDots;     // dots on the printer's line, 8 to 576
   // The page takes the paper its print needs: white rows above the first
-  // printed row and below the last are left out but for a margin, and white
-  // runs inside it become paper feeds. A page with no dot uses no paper.
+  // printed row and below the last are left out but for a margin. A page
+  // with no dot uses no paper.
   bool fitPaperToContent = false;
   int darkness = 0;                  // -100 (lighter) to 100 (darker)
   // Not the encoder's: the application keeps a picture of what the job
@@ -91,7 +93,6 @@ class PageEncoder {
   bool Fail(const std::string& why);
   bool FlushBand();
   bool Emit(LxImage& work);
-  bool EmitContent(LxImage& work);
   bool Feed(unsigned long long rows);
   bool Send(const uint8_t* data, size_t size);
   bool Sent(BandOutcome outcome, bool deviceTookAll);
@@ -109,8 +110,8 @@ class PageEncoder {
   DiffusionCarry carry_;  // error diffusion going on into the next band
   std::vector<std::unique_ptr<LxImage>> heldBands_;  // upside down: 1-bit bands of the page
   std::vector<uint8_t> curve_;  // the darkness's tone curve, empty at 0
-  // Fitting the paper to the content: white rows met since the last printed
-  // row (or the top of the page), counted and never held.
+  // White rows met since the last printed row (or the top of the page),
+  // counted and never held: they go out as one feed.
   unsigned long long blankRows_ = 0;
   bool printedOnPage_ = false;
   bool printedInJob_ = false;

@@ -46,12 +46,12 @@ void RememberOf(pappl_printer_t* printer, Answering answering) {
   known = answering;
 }
 
-// Devices with a read channel: USB and network printers. file: devices are
-// taken as write-only.
+// Devices with a read channel: USB, network and serial printers. file:
+// devices are taken as write-only.
 bool MayAskOf(pappl_printer_t* printer) {
   const char* uri = papplPrinterGetDeviceURI(printer);
   if (uri == nullptr) return false;
-  for (const char* scheme : {"usb:", "socket:", "dnssd:", "snmp:"})
+  for (const char* scheme : {"usb:", "socket:", "dnssd:", "snmp:", "serial:"})
     if (strncmp(uri, scheme, strlen(scheme)) == 0) return KnownOf(printer) != Answering::kNo;
   return false;
 }

@@ -62,7 +62,6 @@ TEST_F(DevicePolicyTest, RefusalsSayWhy) {
   EXPECT_NE(Refuse(root_ + "/allowed/receipt.bin", false).find("and none is set"), std::string::npos);
   EXPECT_NE(Refuse(root_ + "/allowed/receipt.bin?ext=sh").find("only folders take"), std::string::npos);
   EXPECT_NE(Refuse(root_ + "/allowed/dangling").find("link"), std::string::npos);
-  EXPECT_NE(RefuseDevice("lpd://host/queue", "").find("\"lpd\""), std::string::npos);
 }
 
 TEST_F(DevicePolicyTest, WithoutAFolderNoFilesAtAll) {

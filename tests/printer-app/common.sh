@@ -37,12 +37,17 @@ control() { printf '%s\n' "$@" > "$fake_dir/control"; sleep 0.2; }
 # Jobs through the command line and IPP (need $app):
 #   state_of ID PRINTER        the job's state as `jobs` says it
 #   job_message ID URI         its job-state-message
-#   reference IMAGE OUT.bin    what the printer must get for IMAGE printed as
-#                              the plug-in prints it: lorvex-print's bytes and
-#                              the cut (needs $print)
+#   reference IMAGE OUT.bin    what the printer must print for IMAGE printed
+#                              as the plug-in prints it: lorvex-print's bytes
+#                              and the cut (needs $print)
+#   same_paper GOT WANT        true when the job GOT prints WANT's paper dot
+#                              for dot and sends no white row as raster: the
+#                              application feeds over white where the
+#                              plug-in's records send it (needs $build)
 state_of() { "$app" jobs -d "$2" 2>/dev/null | awk -v id="$1" '$1 == id {print $2}'; }
 job_message() {
   ipptool -t -d job_id="$1" "$2" "$here/job-state.test" 2>/dev/null |
     sed -n 's/.*job-state-message (textWithoutLanguage) = //p; s/^ *job-state-message = //p'
 }
 reference() { "$print" -q -o "$2" "${@:3}" "$1" && printf '\x1d\x56\x42\x00' >> "$2"; }
+same_paper() { [ -s "$1" ] && "$build/tests/paper-report" --same "$1" "$2" >/dev/null; }

@@ -20,7 +20,12 @@
 //                   buffer (0: as fast as it comes; default 0)
 //   drop=N          close the next connection after N of its bytes (once)
 //   fake-printer PORT DIR
+//   fake-printer pty:LINK DIR
+// The second form is a serial printer: the printer is the far side of a
+// pseudo-terminal, whose port LINK is made to point to (up= and drop= do
+// not apply; a line has no connections).
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -224,10 +229,11 @@ int Listen(int port) {
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    fprintf(stderr, "usage: fake-printer PORT DIR\n");
+    fprintf(stderr, "usage: fake-printer PORT DIR\n       fake-printer pty:LINK DIR\n");
     return 2;
   }
-  const int port = atoi(argv[1]);
+  const bool line = strncmp(argv[1], "pty:", 4) == 0;
+  const int port = line ? 0 : atoi(argv[1]);
   const std::string dir = argv[2], control = dir + "/control";
   Printer printer(dir);
   Settings s = Read(control, Settings());
@@ -247,6 +253,24 @@ int main(int argc, char** argv) {
     printer.Event(std::string(why) + " " + std::to_string(connections) + " " + std::to_string(taken));
   };
 
+  if (line) {
+    // The printer's side of the line, open for as long as it runs.
+    conn = posix_openpt(O_RDWR | O_NOCTTY);
+    if (conn < 0 || grantpt(conn) != 0 || unlockpt(conn) != 0) {
+      perror("fake-printer: pty");
+      return 1;
+    }
+    const std::string link = argv[1] + 4;
+    unlink(link.c_str());
+    if (symlink(ptsname(conn), link.c_str()) != 0) {
+      perror("fake-printer: link");
+      return 1;
+    }
+    connections = 1;
+    raw = fopen((dir + "/conn-1.bin").c_str(), "wb");
+    printer.Event("connect 1");
+  }
+
   for (;;) {
     if (Clock::now() - lastRead > std::chrono::milliseconds(50)) {
       const long before = s.drop;
@@ -254,7 +278,7 @@ int main(int argc, char** argv) {
       if (s.drop != before && s.drop > 0) dropAt = s.drop;
       lastRead = Clock::now();
     }
-    if (s.up && listener < 0) listener = Listen(port);
+    if (s.up && listener < 0 && !line) listener = Listen(port);
     if (!s.up && listener >= 0) {
       close(listener);
       listener = -1;
@@ -297,11 +321,19 @@ int main(int argc, char** argv) {
     if (room > 0 && poll(&p, 1, 20) == 1) {
       uint8_t buffer[65536];
       const ssize_t n = read(conn, buffer, room);
+      if (n <= 0 && line) {
+        // Nobody has the port open: the line is idle, not gone.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        continue;
+      }
       if (n <= 0) {
         closeConn("close");
         continue;
       }
-      if (raw) fwrite(buffer, 1, static_cast<size_t>(n), raw);
+      if (raw) {
+        fwrite(buffer, 1, static_cast<size_t>(n), raw);
+        fflush(raw);
+      }
       taken += n;
       windowBytes += n;
       printer.Take(buffer, static_cast<size_t>(n), s, &reply);
@@ -313,6 +345,6 @@ int main(int argc, char** argv) {
     } else if (room == 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    if (!reply.empty() && write(conn, reply.data(), reply.size()) < 0) closeConn("close");
+    if (!reply.empty() && write(conn, reply.data(), reply.size()) < 0 && !line) closeConn("close");
   }
 }

@@ -2,9 +2,11 @@
 // receipt tests check.
 //
 //   paper-report STREAM.bin [--ramp]
+//   paper-report --same GOT.bin WANT.bin
 //
 // Prints, a line each: "paper WIDTH HEIGHT" (dots, rows), "mm LENGTH",
-// "ink FIRST LAST" (rows with a burnt dot, or "ink none"), "cuts N",
+// "rows RASTER INKED" (raster rows sent, rows of the paper with a burnt
+// dot), "ink FIRST LAST" (rows with a burnt dot, or "ink none"), "cuts N",
 // "burnt F" (the burnt share of the dots in the ink rows) and "isolated F"
 // (the share of burnt dots with no burnt dot beside, above or below them:
 // dither noise, where crisp text has next to none). With --ramp, for a page
@@ -12,6 +14,10 @@
 // at the left: "rule FIRST LAST", "isolated F" counted above the rule only,
 // and "ramp B1 ... B9", the burnt share in each 64-dot block across the
 // middle 6 mm of the ramp. Exit 1 when the stream does not decode.
+//
+// With --same: exit 0 when GOT makes WANT's paper, dot for dot, as long and
+// cut in the same rows, and sends no white row as raster; otherwise says
+// what differs and exits 1.
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -43,27 +49,72 @@ double Isolated(const Paper& p, unsigned first, unsigned last) {
   return burnt ? static_cast<double>(alone) / burnt : 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc < 2 || (argc == 3 && std::strcmp(argv[2], "--ramp") != 0) || argc > 3) {
-    std::fprintf(stderr, "usage: paper-report STREAM.bin [--ramp]\n");
-    return 2;
-  }
+bool Decode(const char* path, Paper* paper, unsigned* rasterRows) {
   std::vector<uint8_t> bytes;
-  if (!ReadStreamFile(argv[1], &bytes)) {
-    std::fprintf(stderr, "paper-report: cannot open %s\n", argv[1]);
-    return 2;
+  if (!ReadStreamFile(path, &bytes)) {
+    std::fprintf(stderr, "paper-report: cannot open %s\n", path);
+    return false;
   }
   StreamModel model;
   model.jobCommands = true;
   const DecodedStream decoded = DecodeStream(bytes.data(), bytes.size(), model);
   if (!decoded.ok) {
-    std::fprintf(stderr, "paper-report: offset %zu: %s\n", decoded.errorOffset, decoded.error.c_str());
+    std::fprintf(stderr, "paper-report: %s: offset %zu: %s\n", path, decoded.errorOffset, decoded.error.c_str());
+    return false;
+  }
+  *paper = LayOut(decoded, model);
+  *rasterRows = 0;
+  for (const StreamItem& item : decoded.items)
+    if (item.kind == StreamItem::kRaster) *rasterRows += item.rows;
+  return true;
+}
+
+unsigned InkedRows(const Paper& p) {
+  unsigned n = 0;
+  for (unsigned y = 0; y < p.height; ++y) n += RowShare(p, y) > 0;
+  return n;
+}
+
+int Same(const char* gotPath, const char* wantPath) {
+  Paper got, want;
+  unsigned gotRows = 0, wantRows = 0;
+  if (!Decode(gotPath, &got, &gotRows) || !Decode(wantPath, &want, &wantRows)) return 1;
+  const unsigned inked = InkedRows(got);
+  if (got.height != want.height || (inked > 0 && got.width != want.width)) {
+    std::printf("paper %ux%u, not %ux%u\n", got.width, got.height, want.width, want.height);
     return 1;
   }
-  const Paper paper = LayOut(decoded, model);
+  if (got.cuts != want.cuts) {
+    std::printf("cut in other rows (%zu cuts, not %zu)\n", got.cuts.size(), want.cuts.size());
+    return 1;
+  }
+  for (unsigned y = 0; y < got.height; ++y)
+    for (unsigned x = 0; x < want.width; ++x)
+      if (Burnt(got, x, y) != Burnt(want, x, y)) {
+        std::printf("the dots differ from row %u, dot %u\n", y, x);
+        return 1;
+      }
+  if (gotRows != inked) {
+    std::printf("%u raster rows for %u inked rows\n", gotRows, inked);
+    return 1;
+  }
+  std::printf("same paper, %u raster rows\n", gotRows);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], "--same") == 0) return Same(argv[2], argv[3]);
+  if (argc < 2 || (argc == 3 && std::strcmp(argv[2], "--ramp") != 0) || argc > 3) {
+    std::fprintf(stderr, "usage: paper-report STREAM.bin [--ramp]\n       paper-report --same GOT.bin WANT.bin\n");
+    return 2;
+  }
+  Paper paper;
+  unsigned rasterRows = 0;
+  if (!Decode(argv[1], &paper, &rasterRows)) return 1;
   std::printf("paper %u %u\nmm %.1f\n", paper.width, paper.height, paper.height * 25.4 / 203);
+  std::printf("rows %u %u\n", rasterRows, InkedRows(paper));
   long first = -1, last = -1;
   for (unsigned y = 0; y < paper.height; ++y)
     if (RowShare(paper, y) > 0) {

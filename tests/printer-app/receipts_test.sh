@@ -245,7 +245,7 @@ convert "$work/photo.jpg" -resize 384x "$work/photo384.png"
 run narrow r58 "$work/photo384.png" -o halftone=HT_NONE -o page-length=full-page
 "$print" -q -o "$work/narrow-ref.bin" --halftone HT_NONE "$work/photo384.png" || fail "lorvex-print"
 printf '\x1d\x56\x42\x00' >> "$work/narrow-ref.bin"
-cmp -s "$work/narrow.bin" "$work/narrow-ref.bin" || fail "the 58 mm job is not lorvex-print's bytes at 384 dots"
+same_paper "$work/narrow.bin" "$work/narrow-ref.bin" || fail "the 58 mm job does not print lorvex-print's paper at 384 dots"
 run narrow-wide r58 "$work/photo.jpg"
 [ "$(field narrow-wide paper | cut -d' ' -f1)" = 384 ] || fail "a wide photo on the 58 mm printer: $(field narrow-wide paper)"
 "$build/tools/lorvex-preview" --job --line-dots 384 "$work/narrow-wide.bin" "$shots/58mm-photo.png" >/dev/null || fail "58 mm photo"

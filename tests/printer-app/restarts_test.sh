@@ -64,7 +64,7 @@ wait_state() {  # wait_state ID STATE SECONDS [PRINTER]: true once the job is in
 submit() {  # submit FILE [PRINTER-URI]: the job id the server answered, empty when none
   ipptool -tv -f "$1" -d filetype=image/png "${2:-$uri}" print-job.test 2>/dev/null | sed -n 's/.*job-id (integer) = //p' | head -1
 }
-whole() { local n=0 f; for f in "$work/printer"/job-*.bin; do [ -f "$f" ] && cmp -s "$f" "$1" && n=$((n + 1)); done; echo "$n"; }
+whole() { local n=0 f; for f in "$work/printer"/job-*.bin; do [ -f "$f" ] && same_paper "$f" "$1" && n=$((n + 1)); done; echo "$n"; }
 # Each job as the plug-in prints it, so that lorvex-print's bytes are the reference.
 convert -size 576x60 xc:white -fill black -draw 'rectangle 20,10 400,50' "$work/small.png"
 ref=$work/ref-receipt.bin
@@ -187,7 +187,7 @@ slow=$(cat "$work/slow-id")
 wait_state "$quick" completed 60 || fail "the quick job did not print"
 wait_state "$slow" completed 60 || fail "the slow job did not print"
 first=$(ls "$work/printer" | grep '^job-' | sort -t- -k2 -n | sed -n "$((before + 1))p")
-cmp -s "$work/printer/$first" "$ref" || fail "a small job sent during a slow upload printed before it"
+same_paper "$work/printer/$first" "$ref" || fail "a small job sent during a slow upload printed before it"
 
 # --- Floods at a low open-file limit ------------------------------------------
 stop_server TERM >/dev/null
