@@ -51,3 +51,51 @@ job_message() {
 }
 reference() { "$print" -q -o "$2" "${@:3}" "$1" && printf '\x1d\x56\x42\x00' >> "$2"; }
 same_paper() { [ -s "$1" ] && "$build/tests/paper-report" --same "$1" "$2" >/dev/null; }
+
+# A private CUPS (needs root: its filters run as lp), its configuration,
+# port and socket in DIR; the machine's CUPS, if any, is never touched:
+#   start_cupsd DIR     starts it and sets cupsd_pid and CUPS_SERVER
+start_cupsd() {
+  local cups=$1
+  mkdir -p "$cups/etc/ppd" "$cups/spool/tmp" "$cups/cache" "$cups/state" "$cups/log"
+  chmod -R 755 "$cups" && chmod 1777 "$cups/spool/tmp"
+  cat > "$cups/etc/cupsd.conf" <<EOF
+Listen 127.0.0.1:$(free_port)
+Listen $cups/cups.sock
+LogLevel warn
+WebInterface No
+Browsing No
+BrowseLocalProtocols none
+DefaultAuthType None
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+EOF
+  cat > "$cups/etc/cups-files.conf" <<EOF
+ServerRoot $cups/etc
+RequestRoot $cups/spool
+TempDir $cups/spool/tmp
+CacheDir $cups/cache
+StateDir $cups/state
+AccessLog $cups/log/access_log
+ErrorLog $cups/log/error_log
+PageLog $cups/log/page_log
+Printcap $cups/printcap
+ServerBin /usr/lib/cups
+DataDir /usr/share/cups
+FileDevice No
+SystemGroup root
+EOF
+  /usr/sbin/cupsd -f -c "$cups/etc/cupsd.conf" -s "$cups/etc/cups-files.conf" > "$cups/cupsd.txt" 2>&1 &
+  cupsd_pid=$!
+  export CUPS_SERVER=$cups/cups.sock
+  local _
+  for _ in $(seq 1 50); do lpstat -r >/dev/null 2>&1 && break; sleep 0.2; done
+  lpstat -r >/dev/null 2>&1 || fail "the private cupsd does not start: $(cat "$cups/cupsd.txt")"
+}

@@ -31,48 +31,8 @@ wait_up "http://localhost:$port/" || fail "the server does not answer"
 "$app" add -d r58 -v "file://$work/jobs" -m lorvex_58mm >/dev/null || fail "cannot add the 58 mm printer"
 
 # A private cupsd, as root, its filters run as lp.
+start_cupsd "$work/cups"
 cups=$work/cups
-mkdir -p "$cups/etc/ppd" "$cups/spool/tmp" "$cups/cache" "$cups/state" "$cups/log"
-chmod -R 755 "$cups" && chmod 1777 "$cups/spool/tmp"
-cport=$(free_port)
-cat > "$cups/etc/cupsd.conf" <<EOF
-Listen 127.0.0.1:$cport
-Listen $cups/cups.sock
-LogLevel warn
-WebInterface No
-Browsing No
-BrowseLocalProtocols none
-DefaultAuthType None
-<Location />
-  Order allow,deny
-  Allow all
-</Location>
-<Policy default>
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-EOF
-cat > "$cups/etc/cups-files.conf" <<EOF
-ServerRoot $cups/etc
-RequestRoot $cups/spool
-TempDir $cups/spool/tmp
-CacheDir $cups/cache
-StateDir $cups/state
-AccessLog $cups/log/access_log
-ErrorLog $cups/log/error_log
-PageLog $cups/log/page_log
-Printcap $cups/printcap
-ServerBin /usr/lib/cups
-DataDir /usr/share/cups
-FileDevice No
-SystemGroup root
-EOF
-/usr/sbin/cupsd -f -c "$cups/etc/cupsd.conf" -s "$cups/etc/cups-files.conf" > "$cups/cupsd.txt" 2>&1 &
-cupsd_pid=$!
-export CUPS_SERVER=$cups/cups.sock
-for _ in $(seq 1 50); do lpstat -r >/dev/null 2>&1 && break; sleep 0.2; done
-lpstat -r >/dev/null 2>&1 || fail "the private cupsd does not start: $(cat "$cups/cupsd.txt")"
 lpadmin -p receipt -E -v "ipp://localhost:$port/ipp/print/r80" -m everywhere || fail "lpadmin -m everywhere"
 
 # The documents: an 80 x 150 mm receipt page from Chromium, a text file and
@@ -160,6 +120,15 @@ first=$(field text ink | cut -d' ' -f1) last=$(field text ink | cut -d' ' -f2) r
 # The photo: its tone kept (before, thresholded, it was mostly black or white).
 photo_burnt=$(field photo burnt)
 within "$photo_burnt" "$photo_tone" 0.1 || fail "the photo prints with tone $photo_burnt, the source's $photo_tone"
+# On the wire: no white row as raster, and the Chromium receipt in no more
+# bytes than LPrint 1.4.0 sends for it (27,300).
+size() { stat -c %s "$work/$1.bin"; }
+for n in pdf text photo pdf-before; do
+  set -- $(field "$n" rows)
+  [ "${1:-x}" = "${2:-y}" ] || fail "$n sends ${1:-?} raster rows for ${2:-?} inked rows"
+done
+[ "$(size pdf)" -le 27300 ] || fail "the Chromium receipt takes $(size pdf) bytes, more than LPrint's 27300"
+echo "bytes: PDF $(size pdf) (whole page $(size pdf-before)), text $(size text), photo $(size photo)"
 echo "figures: paper (mm) before/after: PDF $(mm pdf-before)/$(mm pdf), text $(mm text-before)/$(mm text)," \
   "photo $(mm photo-before)/$(mm photo); ramp before: $before_ramp; ramp after: $ramp (largest error $ramp_error);" \
   "photo tone $photo_tone, printed $(field photo-before burnt) before, $photo_burnt after; lone dots in text $isolated"
