@@ -1,7 +1,9 @@
 // Feeds the device policy any device URI a client may send, against a
 // throwaway folder with links in and out of it: whatever it takes must be
-// a printer scheme, a printer's character device, or lie inside the folder
-// once resolved; whatever it refuses must say why. It only reads the file
+// a printer scheme, a printer's character device, a serial port, or lie
+// inside the folder once resolved; whatever it refuses must say why. A
+// serial: URI it reads keeps to the speeds and flow controls that exist and
+// reads back the same from the URI made of it. It only reads the file
 // system.
 #include <cups/cups.h>
 #include <sys/stat.h>
@@ -13,7 +15,10 @@
 #include <cstdlib>
 #include <string>
 
+#include <algorithm>
+
 #include "device_policy.h"
+#include "serial_port.h"
 
 namespace {
 
@@ -39,11 +44,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string allowed = root + "/allowed";
   const std::string raw(reinterpret_cast<const char*>(data), size);
   // Half the inputs are file: URIs rooted in the tree, so that paths and
-  // links are reached, not only the URI parser.
-  const std::string uri = (size > 0 && data[0] & 1) ? "file://" + root + "/" + raw.substr(1) : raw;
-  const std::string why = RefuseDevice(uri, allowed);
+  // links are reached, not only the URI parser; a quarter serial: URIs.
+  const int kind = size > 0 ? data[0] & 3 : 0;
+  const std::string uri = kind & 1 ? "file://" + root + "/" + raw.substr(1)
+                          : kind == 2 ? "serial:" + raw.substr(1)
+                                      : raw;
+  receipt::SerialSettings serial;
+  std::string why;
+  if (receipt::ParseSerialUri(uri, &serial, &why)) {
+    const auto& speeds = receipt::SerialSpeeds();
+    if (serial.path.empty() || serial.path[0] != '/' ||
+        std::find(speeds.begin(), speeds.end(), serial.baud) == speeds.end())
+      abort();
+    receipt::SerialSettings again;
+    if (!receipt::ParseSerialUri(receipt::SerialUri(serial), &again, &why) || again.path != serial.path ||
+        again.baud != serial.baud || again.flow != serial.flow)
+      abort();
+  } else if (uri.compare(0, 7, "serial:") == 0 && (why.empty() || why.back() != '.')) {
+    abort();
+  }
+  why = RefuseDevice(uri, allowed);
   if (!why.empty()) {
     if (why.back() != '.') abort();
+    return 0;
+  }
+  if (uri.compare(0, 7, "serial:") == 0) {
+    // Taken as a serial port: it resolves to a character device.
+    char resolved[PATH_MAX];
+    struct stat info;
+    if (realpath(serial.path.c_str(), resolved) == nullptr || stat(resolved, &info) != 0 || !S_ISCHR(info.st_mode))
+      abort();
     return 0;
   }
   if (uri.compare(0, 5, "file:") != 0) return 0;

@@ -99,9 +99,11 @@ bool ParseSerialUri(const std::string& uri, SerialSettings* settings, std::strin
     return false;
   }
   std::string rest = uri.substr(sizeof kScheme - 1);
-  if (rest.compare(0, 2, "//") == 0) rest.erase(0, 2);  // serial:///dev/ttyS0 too
   const size_t query = rest.find('?');
   settings->path = rest.substr(0, query);
+  // serial:///dev/ttyS0 too: one slash is the same folder as several.
+  const size_t slashes = settings->path.find_first_not_of('/');
+  if (slashes > 1 && slashes != std::string::npos) settings->path.erase(0, slashes - 1);
   if (settings->path.empty() || settings->path[0] != '/' || settings->path.find_first_of(" \t\r\n") != std::string::npos) {
     *why = "The serial device \"" + uri + "\" names no port: write it as serial:/dev/ttyUSB0?baud=38400.";
     return false;

@@ -3,10 +3,9 @@
 //
 // A printer is named by a device URI
 //   serial:/dev/ttyUSB0?baud=38400&flow=rtscts
-// with `baud` 1200 to 921600 (38400 when left out: receipt printers leave
-// the factory at 38400 baud, 8 data bits, no parity, one stop bit, RTS/CTS)
-// and `flow` none, xonxoff or rtscts (rtscts when left out). The line is
-// always 8N1.
+// with `baud` 1200 to 921600 (38400 when left out, a common setting of
+// current receipt printers) and `flow` none, xonxoff or rtscts (rtscts when
+// left out). The line is always 8 data bits, no parity, one stop bit.
 //
 // The port is opened raw, with no output or input processing (a Linux
 // terminal starts with LF sent as CR LF, which breaks raster data), for
