@@ -176,8 +176,8 @@ std::string RefuseSerialPort(const std::string& path) {
   if (target.empty() || stat(target.c_str(), &info) != 0) {
     if (errno == ENOENT)
       return "There is no serial port " + path +
-             ": plug in the printer's cable or USB adapter (or bind its Bluetooth rfcomm port), or choose one of "
-             "the ports \"lorvex-printer-app devices\" lists.";
+             ": plug in the printer's cable or USB adapter (or bind its rfcomm port), or choose a port that "
+             "\"lorvex-printer-app devices\" lists.";
     return "The serial port " + path + " cannot be used: " + std::strerror(errno) + ".";
   }
   const bool pty = S_ISCHR(info.st_mode) && PseudoTerminal(info.st_rdev);

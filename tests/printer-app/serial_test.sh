@@ -5,8 +5,9 @@
 # among them) and the job is done once the printer confirms it on the line;
 # the line is left raw at the speed and flow control asked; paper end, read
 # from the line, shows as media-empty. Devices the server cannot print to are
-# refused with a sentence that says what to do; the Add Printer page offers
-# the speed and flow control.
+# refused with a sentence that says what to do, and a port that goes away
+# says so on the printer; the Add Printer page offers the speed and flow
+# control and a printer added there takes them.
 #   serial_test.sh BUILD-DIR SAMPLE.png
 set -uo pipefail
 build=$(realpath "$1") sample=$(realpath "$2")
@@ -99,7 +100,31 @@ for want in 'name="serial_baud"' '<option value="38400" selected>38400 baud</opt
             '<option value="xonxoff">'; do
   grep -qF -- "$want" <<<"$page" || fail "the Add Printer page has no $want"
 done
+# ... and a printer added there on a serial port takes them.
+jar=$work/cookies
+session=$(grep -o 'name="session" value="[^"]*"' <<<"$(curl -s -c "$jar" -b "$jar" "http://localhost:$port/addprinter")" |
+          head -1 | sed 's/.*value="//; s/"$//')
+curl -s -o /dev/null -c "$jar" -b "$jar" -X POST "http://localhost:$port/addprinter" --data-urlencode "session=$session" \
+  --data-urlencode "printer_name=webtill" --data-urlencode "device_uri=serial:$work/ttyLX?baud=38400&flow=rtscts|" \
+  --data-urlencode "serial_baud=9600" --data-urlencode "serial_flow=none" --data-urlencode "driver_name=lorvex_80mm"
+# (the device is seen in the saved state, written within a few seconds)
+for _ in $(seq 1 100); do grep -qF "serial:$work/ttyLX?baud=9600&flow=none" "$work/spool/lorvex-printer-app.state" 2>/dev/null && break; sleep 0.1; done
+grep -qF "serial:$work/ttyLX?baud=9600&flow=none" "$work/spool/lorvex-printer-app.state" ||
+  fail "the page's speed and flow control did not reach the printer's device: $(grep -a DeviceURI "$work/spool/lorvex-printer-app.state")"
 "$app" devices >/dev/null 2>&1 || fail "devices failed"
+
+# The adapter pulled out: the job waits, and the printer says why.
+mkdir -p "$work/gone"
+"$fake" "pty:$work/ttyGONE" "$work/gone" > /dev/null 2>&1 &
+gonepid=$!
+for _ in $(seq 1 50); do [ -L "$work/ttyGONE" ] && break; sleep 0.1; done
+"$app" add -d gone -v "serial:$work/ttyGONE" -m lorvex_80mm >/dev/null || fail "cannot add the second serial printer"
+kill "$gonepid"; wait "$gonepid" 2>/dev/null
+ipptool -tv -f "$sample" -d filetype=image/png "ipp://localhost:$port/ipp/print/gone" print-job.test >/dev/null 2>&1
+message() { ipptool -tv -d requested=printer-state-message "ipp://localhost:$port/ipp/print/gone" "$here/get-attribute.test" 2>/dev/null | sed -n 's/^ *printer-state-message ([^)]*) = //p'; }
+for _ in $(seq 1 100); do grep -q "There is no serial port" <<<"$(message)" && break; sleep 0.1; done
+grep -q "There is no serial port $work/ttyGONE: plug in the printer's cable" <<<"$(message)" ||
+  fail "a printer whose port is gone says: $(message)"
 
 [ "$failures" -eq 0 ] && echo "serial: whole, raw at 19200 baud with XON/XOFF, paper end seen, refusals that say what to do"
 exit "$failures"
