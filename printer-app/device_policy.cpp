@@ -95,6 +95,21 @@ std::string FileDevice(const std::string& path, bool folderWanted, const std::st
 
 }  // namespace
 
+bool SerialPortAsFile(const std::string& uri) {
+  if (uri.compare(0, 5, "file:") != 0) return false;
+  char scheme[32], userpass[32], host[256], resource[256];
+  int port = 0;
+  if (httpSeparateURI(HTTP_URI_CODING_ALL, uri.c_str(), scheme, sizeof scheme, userpass, sizeof userpass, host,
+                      sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK)
+    return false;
+  std::string path = resource;
+  path = path.substr(0, path.find('?'));
+  const std::string target = Resolved(path);
+  struct stat info;
+  return !target.empty() && stat(target.c_str(), &info) == 0 && S_ISCHR(info.st_mode) &&
+         receipt::SerialCharDevice(info.st_rdev);
+}
+
 std::string RefuseDevice(const std::string& uri, const std::string& fileDeviceDir) {
   if (uri.compare(0, 7, "serial:") == 0) {
     receipt::SerialSettings settings;

@@ -23,4 +23,9 @@
 // URIs may write in, or empty for none.
 std::string RefuseDevice(const std::string& uri, const std::string& fileDeviceDir);
 
+// True for a file: URI on a serial port, which RefuseDevice refuses for a
+// new printer: one saved before serial: devices existed is kept, so that an
+// upgrade does not drop it.
+bool SerialPortAsFile(const std::string& uri);
+
 #endif  // LORVEX_PRINTER_APP_DEVICE_POLICY_H

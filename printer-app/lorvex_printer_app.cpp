@@ -41,6 +41,8 @@ constexpr int kStatusPollSeconds = 5;
 std::string g_spoolDirectory = "/tmp";
 // The one folder file: devices may write in (-o file-device-dir), or none.
 std::string g_fileDeviceDir;
+// True while the saved printers are made again at the start.
+bool g_loadingState = false;
 
 // PAPPL's driver list, from the model table.
 std::vector<pappl_pr_driver_t>& Drivers() {
@@ -136,13 +138,17 @@ void SetMedia(const PrinterModel& model, pappl_pr_driver_data_t* data) {
   data->type[0] = "continuous";
 }
 
-bool DriverCallback(pappl_system_t*, const char* driver_name, const char* device_uri, const char*,
+bool DriverCallback(pappl_system_t* system, const char* driver_name, const char* device_uri, const char*,
                     pappl_pr_driver_data_t* data, ipp_t** attrs, void*) {
   const PrinterModel* model = ModelOfDriver(driver_name);
   if (model == nullptr) return false;
   // Every printer passes here, however it is made: refuse devices that are
   // not printers before anything is set up.
-  const std::string refusal = RefuseDevice(device_uri ? device_uri : "", g_fileDeviceDir);
+  std::string refusal = RefuseDevice(device_uri ? device_uri : "", g_fileDeviceDir);
+  if (!refusal.empty() && g_loadingState && SerialPortAsFile(device_uri)) {
+    papplLog(system, PAPPL_LOGLEVEL_WARN, "A saved printer prints to %s as a file: %s", device_uri, refusal.c_str());
+    refusal.clear();
+  }
   if (!refusal.empty()) {
     papplPrinterRefuseDevice(refusal.c_str());
     return false;
@@ -287,7 +293,9 @@ pappl_system_t* SystemCallback(int num_options, cups_option_t* options, void*) {
     state = g_spoolDirectory + "/lorvex-printer-app.state";
     receipt::SetMarkFolder(g_spoolDirectory);
     receipt::StartJobPictures(system, g_spoolDirectory + "/pictures");
+    g_loadingState = true;
     papplSystemLoadState(system, state.c_str());
+    g_loadingState = false;
     receipt::HoldJobsStoppedByARestart(system);
     papplSystemSetSaveCallback(
         system, [](pappl_system_t* s, void* path) { return papplSystemSaveState(s, static_cast<const char*>(path)); },

@@ -126,5 +126,20 @@ for _ in $(seq 1 100); do grep -q "There is no serial port" <<<"$(message)" && b
 grep -q "There is no serial port $work/ttyGONE: plug in the printer's cable" <<<"$(message)" ||
   fail "a printer whose port is gone says: $(message)"
 
+# A printer saved on a serial port as file: (before serial: devices) is
+# kept across the upgrade, with a warning, where a new one is refused.
+if [ -c /dev/ttyS0 ] && [ "$(stat -c %t /dev/ttyS0)" = 4 ]; then
+  kill "$server"; wait "$server" 2>/dev/null
+  sed -i "s|uri=\"file://$work/jobs\"|uri=\"file:///dev/ttyS0\"|" "$work/spool/lorvex-printer-app.state"
+  "$app" server -o server-port="$port" -o spool-directory="$work/spool" -o log-file="$work/log2.txt" \
+    -o log-level=info -o file-device-dir="$work/jobs" > "$work/server2.txt" 2>&1 &
+  server=$!
+  wait_up "http://localhost:$port/" || fail "the server does not answer after the restart"
+  "$app" printers | grep -qx file || fail "the printer saved on file:///dev/ttyS0 was dropped"
+  grep -q "A saved printer prints to file:///dev/ttyS0 as a file: The device /dev/ttyS0 is a serial port: add it as serial:" \
+    "$work/log2.txt" || fail "no warning for the saved printer on a serial port as a file"
+  refused "file:///dev/ttyS0" "is a serial port: add it as serial:/dev/ttyS0?baud=38400"
+fi
+
 [ "$failures" -eq 0 ] && echo "serial: whole, raw at 19200 baud with XON/XOFF, paper end seen, refusals that say what to do"
 exit "$failures"
