@@ -90,7 +90,10 @@ TEST(DeviceRefusals, EachSaysWhatToDo) {
   if (stat("/dev/ttyS0", &info) == 0 && S_ISCHR(info.st_mode)) {
     const std::string why = RefuseDevice("file:///dev/ttyS0", "");
     EXPECT_NE(why.find("is a serial port: add it as serial:/dev/ttyS0?baud=38400"), std::string::npos) << why;
+    EXPECT_TRUE(SerialPortAsFile("file:///dev/ttyS0"));
   }
+  for (const char* uri : {"file:///dev/null", "serial:/dev/ttyS0", "file:///nowhere", "socket://192.0.2.1"})
+    EXPECT_FALSE(SerialPortAsFile(uri)) << uri;
 }
 
 // A pseudo-terminal stands in for the port: its other side is the printer.
