@@ -107,7 +107,7 @@ bool PageEncoder::Feed(unsigned long long rows) {
 // become records of their own, and a white run between two of them is a
 // feed (ESC J, in steps of at most 255 dots), where a record header and its
 // feed cost less than the white rows would as raster. That is every white
-// row on a line of 88 dots or more; a narrower line keeps runs too short to
+// row on a line wider than 88 dots; a narrower line keeps runs too short to
 // pay for a record of their own. The paper moves exactly as far as the
 // raster would have moved it.
 bool PageEncoder::Emit(LxImage& work) {
