@@ -8,20 +8,12 @@
 #include <sys/sysmacros.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 
 #include "serial_port.h"
 
 namespace {
-
-// The resolved form of `path` (links and ".." followed), or empty with
-// errno set.
-std::string Resolved(const std::string& path) {
-  char buffer[PATH_MAX];
-  return realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
-}
 
 bool Inside(const std::string& path, const std::string& dir) {
   return path == dir || (path.size() > dir.size() && path.compare(0, dir.size(), dir) == 0 &&
@@ -40,7 +32,7 @@ bool PrinterCharDevice(dev_t device) {
 }
 
 std::string FileDevice(const std::string& path, bool folderWanted, const std::string& fileDeviceDir) {
-  const std::string allowedDir = fileDeviceDir.empty() ? std::string() : Resolved(fileDeviceDir);
+  const std::string allowedDir = fileDeviceDir.empty() ? std::string() : receipt::ResolvedPath(fileDeviceDir);
   const std::string noFiles = "this server prints to files only inside the folder named by "
                               "-o file-device-dir=DIR" +
                               (fileDeviceDir.empty() ? std::string(", and none is set")
@@ -48,7 +40,7 @@ std::string FileDevice(const std::string& path, bool folderWanted, const std::st
   if (!fileDeviceDir.empty() && allowedDir.empty())
     return "The file device folder " + fileDeviceDir + " cannot be used: " + std::strerror(errno) + ".";
 
-  std::string target = Resolved(path);
+  std::string target = receipt::ResolvedPath(path);
   if (target.empty()) {
     if (errno != ENOENT || folderWanted)
       return "The device " + path + " cannot be used: " + std::strerror(errno) + ".";
@@ -61,7 +53,7 @@ std::string FileDevice(const std::string& path, bool folderWanted, const std::st
     struct stat link;
     if (lstat(path.c_str(), &link) == 0)
       return "The device " + path + " is a link to nowhere, and links are not followed into new files.";
-    const std::string parent = Resolved(slash == 0 ? "/" : path.substr(0, slash));
+    const std::string parent = receipt::ResolvedPath(slash == 0 ? "/" : path.substr(0, slash));
     if (parent.empty()) return "The device " + path + " cannot be used: " + std::strerror(errno) + ".";
     target = parent == "/" ? "/" + name : parent + "/" + name;
     if (allowedDir.empty() || !Inside(target, allowedDir))
@@ -93,18 +85,24 @@ std::string FileDevice(const std::string& path, bool folderWanted, const std::st
   return "The device " + path + " is neither a printer, a regular file nor a folder.";
 }
 
+// The URI's scheme and resource, taken apart as PAPPL's file device does.
+bool SeparateUri(const std::string& uri, std::string* scheme, std::string* resource) {
+  char s[32], userpass[32], host[256], r[256];
+  int port = 0;
+  if (httpSeparateURI(HTTP_URI_CODING_ALL, uri.c_str(), s, sizeof s, userpass, sizeof userpass, host, sizeof host,
+                      &port, r, sizeof r) < HTTP_URI_STATUS_OK)
+    return false;
+  *scheme = s;
+  *resource = r;
+  return true;
+}
+
 }  // namespace
 
 bool SerialPortAsFile(const std::string& uri) {
-  if (uri.compare(0, 5, "file:") != 0) return false;
-  char scheme[32], userpass[32], host[256], resource[256];
-  int port = 0;
-  if (httpSeparateURI(HTTP_URI_CODING_ALL, uri.c_str(), scheme, sizeof scheme, userpass, sizeof userpass, host,
-                      sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK)
-    return false;
-  std::string path = resource;
-  path = path.substr(0, path.find('?'));
-  const std::string target = Resolved(path);
+  std::string scheme, resource;
+  if (!SeparateUri(uri, &scheme, &resource) || scheme != "file") return false;
+  const std::string target = receipt::ResolvedPath(resource.substr(0, resource.find('?')));
   struct stat info;
   return !target.empty() && stat(target.c_str(), &info) == 0 && S_ISCHR(info.st_mode) &&
          receipt::SerialCharDevice(info.st_rdev);
@@ -117,12 +115,8 @@ std::string RefuseDevice(const std::string& uri, const std::string& fileDeviceDi
     if (!receipt::ParseSerialUri(uri, &settings, &why)) return why;
     return receipt::RefuseSerialPort(settings.path);
   }
-  char scheme[32], userpass[32], host[256], resource[256];
-  int port = 0;
-  if (httpSeparateURI(HTTP_URI_CODING_ALL, uri.c_str(), scheme, sizeof scheme, userpass, sizeof userpass, host,
-                      sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK)
-    return "The device URI \"" + uri + "\" is not a valid URI.";
-  const std::string s = scheme;
+  std::string s, resource;
+  if (!SeparateUri(uri, &s, &resource)) return "The device URI \"" + uri + "\" is not a valid URI.";
   if (s == "usb" || s == "socket" || s == "dnssd" || s == "snmp") return "";
   if (s != "file")
     return "This server cannot print to \"" + uri +

@@ -47,11 +47,6 @@ std::string SpeedList() {
   return list;
 }
 
-std::string Resolved(const std::string& path) {
-  char buffer[PATH_MAX];
-  return realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
-}
-
 bool PseudoTerminal(dev_t device) { return major(device) >= 136 && major(device) <= 143; }
 
 std::string UserName(uid_t uid) {
@@ -72,6 +67,11 @@ std::string ReadLine(const std::string& path) {
 }
 
 }  // namespace
+
+std::string ResolvedPath(const std::string& path) {
+  char buffer[PATH_MAX];
+  return realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
+}
 
 const std::vector<unsigned>& SerialSpeeds() {
   static const std::vector<unsigned> speeds = [] {
@@ -171,7 +171,7 @@ bool SerialCharDevice(dev_t device) {
 }
 
 std::string RefuseSerialPort(const std::string& path) {
-  const std::string target = Resolved(path);
+  const std::string target = ResolvedPath(path);
   struct stat info;
   if (target.empty() || stat(target.c_str(), &info) != 0) {
     if (errno == ENOENT)
@@ -292,7 +292,7 @@ std::vector<SerialPortInfo> ListSerialPorts(const std::string& devDir, const std
   if (DIR* dir = opendir(byId.c_str())) {
     while (const dirent* e = readdir(dir)) {
       if (e->d_name[0] == '.') continue;
-      const std::string link = byId + "/" + e->d_name, target = Resolved(link);
+      const std::string link = byId + "/" + e->d_name, target = ResolvedPath(link);
       if (!target.empty()) stable[target.substr(target.find_last_of('/') + 1)] = link;
     }
     closedir(dir);

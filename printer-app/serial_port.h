@@ -44,6 +44,9 @@ bool ParseSerialUri(const std::string& uri, SerialSettings* settings, std::strin
 // The URI of a port with its settings.
 std::string SerialUri(const SerialSettings& settings);
 
+// The form of `path` with links and ".." followed, or empty with errno set.
+std::string ResolvedPath(const std::string& path);
+
 // True for the character devices of serial ports: ttyS (not the consoles),
 // ttyACM, ttyUSB, ttyAMA and the other on-board UARTs, rfcomm.
 bool SerialCharDevice(dev_t device);
